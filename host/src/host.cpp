@@ -1,0 +1,235 @@
+#include "qelhost/host.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "host_state.h"
+
+namespace qelhost {
+
+namespace {
+Host* gCurrent = nullptr;
+Host::State* gState = nullptr;
+
+void* HostResolve(const char* interfaceName, const char* methodName, const char* procTypeName) {
+    if (gState == nullptr || interfaceName == nullptr || methodName == nullptr || procTypeName == nullptr)
+        return nullptr;
+    gState->resolveCalls.fetch_add(1, std::memory_order_relaxed);
+    return gState->registry.Find(interfaceName, methodName, procTypeName);
+}
+}  // namespace
+
+Host::State& S() noexcept { return *gState; }
+
+HostConfig HostConfig::FromEnvironment() {
+    const char* variant = std::getenv("QELHOST_VARIANT");
+    if (variant != nullptr && std::strcmp(variant, "alternate") == 0) return Alternate();
+    return Reference();
+}
+
+std::string Books::ToString() const {
+    return "containers=" + std::to_string(containers) + " atomRefs=" + std::to_string(atomRefs) +
+           " errorRefs=" + std::to_string(errorRefs) + " buffers=" + std::to_string(buffers) +
+           " memoryBlocks=" + std::to_string(memoryBlocks);
+}
+
+Host::State::State(HostConfig c)
+    : config(c), recordOffset(c.variant == HostConfig::Variant::Alternate ? 136 : 48) {}
+
+bool Host::State::AllocationFails() noexcept {
+    const uint64_t n = allocationCalls.fetch_add(1, std::memory_order_relaxed) + 1;
+    const uint64_t at = failAllocationAt.load(std::memory_order_relaxed);
+    if (at == 0) return false;
+    return n == at || (n > at && failPersistent.load(std::memory_order_relaxed));
+}
+
+void Host::State::Log(RegistryEvent event) {
+    std::lock_guard hold(logLock);
+    registryLog.push_back(std::move(event));
+}
+
+Host::Host(HostConfig config) : state_(std::make_unique<State>(config)) {
+    if (gCurrent != nullptr) throw std::logic_error("only one qelhost::Host may exist at a time");
+    gCurrent = this;
+    gState = state_.get();
+    const bool alternate = config.variant == HostConfig::Variant::Alternate;
+    // Core errors: permanent, their base references not booked.
+    auto core = [&](const char* message, const char* component, uint32_t id) {
+        return new ErrorObject{{1}, state_->atoms.Pin(message), state_->atoms.Pin(component), id, 0, 0, true};
+    };
+    state_->coreErrors[0] = alternate ? core("E_FAIL: unspecified failure", "HostCore", 99)
+                                      : core("generic error", "QEL", 0);
+    state_->coreErrors[1] = alternate ? core("not enough memory to complete the request", "DWE", 1)
+                                      : core("out of memory", "DWE", 1);
+    RegisterHostInterfaces(*state_);
+}
+
+Host::~Host() {
+    if (Loaded()) {
+        TerminateLibrary();
+        Unload();
+    }
+    delete state_->coreErrors[0];
+    delete state_->coreErrors[1];
+    gCurrent = nullptr;
+    gState = nullptr;
+}
+
+Host& Host::Current() {
+    if (gCurrent == nullptr) throw std::logic_error("no qelhost::Host exists");
+    return *gCurrent;
+}
+
+const HostConfig& Host::config() const noexcept { return state_->config; }
+
+std::string Host::DefaultLibraryPath() {
+    if (const char* path = std::getenv("QELUTILS_LIBRARY")) return path;
+#if defined(_WIN32)
+    return ExecutableDirectory() + "QELUtils.dll";
+#else
+    return ExecutableDirectory() + "libQELUtils.so";
+#endif
+}
+
+bool Host::Load(std::string* error) { return Load(DefaultLibraryPath(), error); }
+
+bool Host::Load(const std::string& path, std::string* error) {
+    if (Loaded()) return true;
+    void* library = OpenLibrary(path, error);
+    if (library == nullptr) return false;
+    auto getVersion = reinterpret_cast<QELUtilsGetVersionProc>(LibrarySymbol(library, "QELUtilsGetVersion"));
+    auto initialize = reinterpret_cast<QELUtilsInitializeProc>(LibrarySymbol(library, "QELUtilsInitialize"));
+    auto terminate = reinterpret_cast<QELUtilsTerminateProc>(LibrarySymbol(library, "QELUtilsTerminate"));
+    if (getVersion == nullptr || initialize == nullptr || terminate == nullptr) {
+        if (error != nullptr) *error = path + ": the QELUtils exports are missing";
+        CloseLibrary(library);
+        return false;
+    }
+    state_->library = library;
+    state_->getVersion = getVersion;
+    state_->initialize = initialize;
+    state_->terminate = terminate;
+    return true;
+}
+
+void Host::Attach(QELUtilsGetVersionProc getVersion, QELUtilsInitializeProc initialize,
+                  QELUtilsTerminateProc terminate) {
+    static char linked;  // stands for the library handle of a linked library
+    state_->library = &linked;
+    state_->attached = true;
+    state_->getVersion = getVersion;
+    state_->initialize = initialize;
+    state_->terminate = terminate;
+}
+
+void Host::Unload() {
+    if (!Loaded()) return;
+    if (!state_->attached) CloseLibrary(state_->library);
+    state_->attached = false;
+    state_->library = nullptr;
+    state_->getVersion = nullptr;
+    state_->initialize = nullptr;
+    state_->terminate = nullptr;
+}
+
+bool Host::Loaded() const noexcept { return state_->library != nullptr; }
+
+namespace {
+void RequireLoaded(const Host& host) {
+    if (!host.Loaded()) throw std::logic_error("the QELUtils library is not loaded");
+}
+}  // namespace
+
+uint32_t Host::LibraryVersion() const {
+    RequireLoaded(*this);
+    return state_->getVersion();
+}
+
+int32_t Host::InitializeLibrary() { return InitializeLibrary(&HostResolve); }
+
+int32_t Host::InitializeLibrary(QELResolverProc resolver) {
+    RequireLoaded(*this);
+    return state_->initialize(resolver);
+}
+
+void Host::TerminateLibrary() {
+    RequireLoaded(*this);
+    state_->terminate();
+}
+
+QELResolverProc Host::resolver() const noexcept { return &HostResolve; }
+
+void* Host::Resolve(const char* interfaceName, const char* methodName, const char* procTypeName) const {
+    return HostResolve(interfaceName, methodName, procTypeName);
+}
+
+bool Host::Register(const char* interfaceName, const char* methodName, const char* procTypeName, void* proc) {
+    auto reg = Get<QELRegisterProcAddressProc>("QEL", "QELRegisterProcAddress", "QELRegisterProcAddress");
+    return reg(interfaceName, methodName, procTypeName, proc) != 0;
+}
+
+void Host::Withdraw(const char* interfaceName) {
+    Get<QELUnregisterInterfaceProc>("QEL", "QELUnregisterInterface", "QELUnregisterInterface")(interfaceName);
+}
+
+bool Host::HasInterface(std::string_view interfaceName) const { return state_->registry.HasInterface(interfaceName); }
+
+uint64_t Host::ResolveCalls() const noexcept { return state_->resolveCalls.load(std::memory_order_relaxed); }
+
+Books Host::books() const {
+    Books b;
+    b.containers = state_->liveContainers.load();
+    b.atomRefs = state_->atoms.BookedRefs();
+    b.errorRefs = state_->errorRefs.load();
+    b.buffers = state_->liveBuffers.load();
+    b.memoryBlocks = state_->liveBlocks.load();
+    return b;
+}
+
+std::vector<std::string> Host::Reports() const {
+    std::lock_guard hold(state_->logLock);
+    return state_->reports;
+}
+
+void Host::ClearReports() {
+    std::lock_guard hold(state_->logLock);
+    state_->reports.clear();
+}
+
+std::vector<RegistryEvent> Host::RegistryLog() const {
+    std::lock_guard hold(state_->logLock);
+    return state_->registryLog;
+}
+
+void Host::ClearRegistryLog() {
+    std::lock_guard hold(state_->logLock);
+    state_->registryLog.clear();
+}
+
+void Host::FailAllocation(uint64_t nth, bool persistent) {
+    state_->failPersistent.store(persistent);
+    state_->failAllocationAt.store(nth == 0 ? 0 : state_->allocationCalls.load() + nth);
+}
+
+uint64_t Host::AllocationCalls() const noexcept { return state_->allocationCalls.load(); }
+
+void Host::RefuseRegistration(uint64_t nth) {
+    state_->refuseRegistrationAt.store(nth == 0 ? 0 : state_->registrations.load() + nth);
+}
+
+void Host::HideMethod(std::string_view interfaceName, std::string_view methodName) {
+    state_->registry.Hide(interfaceName, methodName);
+}
+
+void Host::UnhideAll() { state_->registry.UnhideAll(); }
+
+void Host::BumpUnregisterCounter() {
+    std::atomic_ref<uint32_t>(state_->unregisterCounter).fetch_add(1, std::memory_order_release);
+}
+
+uint32_t Host::UnregisterCount() const noexcept {
+    return std::atomic_ref<uint32_t>(state_->unregisterCounter).load(std::memory_order_acquire);
+}
+
+}  // namespace qelhost

@@ -1,0 +1,155 @@
+// The reference host's state and the C procedures it hands out.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "qelhost/host.h"
+
+namespace qelhost {
+
+// ---------------------------------------------------------------- atoms
+struct Atom final {
+    std::atomic<uint32_t> refs;
+    uint32_t hash;
+    uint32_t length;
+    bool pinned;  // the host's own: never freed, its base reference not booked
+    char text[1];
+};
+
+class AtomTable final {
+public:
+    AtomTable();
+    ~AtomTable();
+    // New reference to the atom of text (booked unless the atom is pinned and
+    // the caller is the host itself).
+    Atom* Intern(std::string_view text);
+    Atom* Pin(std::string_view text);  // a permanent atom of the host
+    void AddRef(Atom* atom);
+    void Release(Atom* atom);
+    int64_t BookedRefs() const noexcept { return booked_.load(std::memory_order_relaxed); }
+
+private:
+    static constexpr unsigned kShards = 64;
+    struct Shard {
+        std::mutex lock;
+        std::unordered_map<std::string_view, Atom*> atoms;
+    };
+    Shard shards_[kShards];
+    std::atomic<int64_t> booked_{0};
+};
+
+// ---------------------------------------------------------------- errors
+struct ErrorObject final {
+    std::atomic<uint32_t> refs;
+    Atom* message;
+    Atom* component;
+    uint32_t id;
+    uint64_t value1;
+    uint64_t value2;
+    bool core;
+};
+
+// ---------------------------------------------------------------- containers
+struct ContainerHeader final {
+    std::atomic<int32_t> refs;
+    uint32_t magic;
+    QELDestroyProc destroy;
+    Atom* interfaceName;
+    Atom* implementationName;
+    Atom* signature;
+    void* hostKind;  // methods of host-implemented containers (streams), or null
+};
+
+// ---------------------------------------------------------------- registry
+struct Row final {
+    std::string procTypeName;
+    void* proc;
+};
+
+class Registry final {
+public:
+    void* Find(std::string_view interfaceName, std::string_view methodName, std::string_view procTypeName) const;
+    // 1 accepted (also the very same row again), 0 refused.
+    bool Add(std::string_view interfaceName, std::string_view methodName, std::string_view procTypeName,
+             void* proc);
+    void RemoveInterface(std::string_view interfaceName);
+    bool HasInterface(std::string_view interfaceName) const;
+    void Hide(std::string_view interfaceName, std::string_view methodName);
+    void UnhideAll();
+
+private:
+    static std::string Key(std::string_view interfaceName, std::string_view methodName);
+    mutable std::shared_mutex lock_;
+    std::unordered_map<std::string, Row> rows_;
+    std::set<std::string> hidden_;
+};
+
+// ---------------------------------------------------------------- the host
+struct Host::State final {
+    explicit State(HostConfig c);
+
+    HostConfig config;
+    int32_t recordOffset;
+    AtomTable atoms;
+    Registry registry;
+    alignas(8) uint32_t unregisterCounter = 0;
+    std::atomic<uint64_t> resolveCalls{0};
+
+    std::atomic<int64_t> liveContainers{0};
+    std::atomic<int64_t> errorRefs{0};
+    std::atomic<int64_t> liveBuffers{0};
+    std::atomic<int64_t> liveBlocks{0};
+
+    // Faults.
+    std::atomic<uint64_t> allocationCalls{0};
+    std::atomic<uint64_t> failAllocationAt{0};  // absolute call number, 0 = disarmed
+    std::atomic<bool> failPersistent{false};
+    std::atomic<uint64_t> registrations{0};
+    std::atomic<uint64_t> refuseRegistrationAt{0};
+
+    mutable std::mutex logLock;
+    std::vector<std::string> reports;
+    std::vector<RegistryEvent> registryLog;
+
+    ErrorObject* coreErrors[2] = {nullptr, nullptr};
+
+    // The library.
+    void* library = nullptr;
+    bool attached = false;
+    QELUtilsGetVersionProc getVersion = nullptr;
+    QELUtilsInitializeProc initialize = nullptr;
+    QELUtilsTerminateProc terminate = nullptr;
+
+    // True when this allocation-like call is to fail.
+    bool AllocationFails() noexcept;
+    void Log(RegistryEvent event);
+};
+
+// The current host's state; the C procedures reach it through this.
+Host::State& S() noexcept;
+
+// Registers the host's own interfaces (core, strings, errors, memory,
+// containers, shared buffers, stream factory, cache).
+void RegisterHostInterfaces(Host::State& s);
+
+// Host services used across the host's own sources.
+ErrorObject* MakeError(const char* message, const char* component, uint32_t id);
+ErrorObject* CoreError(uint32_t code);  // with a new booked reference
+void* HostMalloc(uint64_t size);
+void HostMfree(void* block);
+
+// Library loading (per platform).
+void* OpenLibrary(const std::string& path, std::string* error);
+void* LibrarySymbol(void* library, const char* name);
+void CloseLibrary(void* library);
+std::string ExecutableDirectory();
+
+}  // namespace qelhost

@@ -9,11 +9,34 @@
 
 namespace QEL_T_MT {
 
-CQELError::CQELError(uint32_t coreErrorCode) : handle_(host::GetCoreError(coreErrorCode)) {}
+namespace {
+
+// Making an error may itself fail (the error table cannot be refilled, and
+// refilling throws an error of its own): such an error has no handle rather
+// than recursing.
+thread_local bool tMakingError = false;
+
+template <class Make>
+QELErrorHandle MakeHandle(Make&& make) noexcept {
+    if (tMakingError) return nullptr;
+    tMakingError = true;
+    QELErrorHandle handle = nullptr;
+    try {
+        if (CurrentTable(HostInterface::Error) != nullptr) handle = make();
+    } catch (...) {
+    }
+    tMakingError = false;
+    return handle;
+}
+
+}  // namespace
+
+CQELError::CQELError(uint32_t coreErrorCode)
+    : handle_(MakeHandle([&] { return host::GetCoreError(coreErrorCode); })) {}
 
 CQELError::CQELError(const char* message, const char* component, uint32_t id, uint64_t value1,
                      uint64_t value2)
-    : handle_(host::NewError(message, component, id, value1, value2)) {}
+    : handle_(MakeHandle([&] { return host::NewError(message, component, id, value1, value2); })) {}
 
 CQELError::CQELError(const CQELError& other) noexcept : std::exception(other), handle_(other.handle_) {
     if (handle_ != nullptr) handle_ = host::ErrorAddRef(handle_);

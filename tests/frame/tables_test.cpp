@@ -1,0 +1,149 @@
+// Host-interface tables kept current, publication of the library's own
+// tables, and own objects in host containers.
+#include <string>
+#include <vector>
+
+#include "frame/errors.h"
+#include "frame/host_binding.h"
+#include "frame/host_services.h"
+#include "frame/proc_table.h"
+#include "linked_library.h"
+
+namespace {
+
+using namespace QEL_T_MT;
+using qeltest::LinkedHostTest;
+using qeltest::RecordingResolver;
+using qeltest::ResolveCall;
+using qeltest::TakeResolveCalls;
+
+class TablesTest : public LinkedHostTest {
+protected:
+    void SetUp() override {
+        LinkedHostTest::SetUp();
+        if (HasFatalFailure()) return;
+        TakeResolveCalls();
+        ASSERT_EQ(host().InitializeLibrary(RecordingResolver()), 1);
+        TakeResolveCalls();
+    }
+};
+
+std::vector<std::string> Methods(const std::vector<ResolveCall>& calls, const std::string& interfaceName) {
+    std::vector<std::string> methods;
+    for (const ResolveCall& c : calls)
+        if (c.interfaceName == interfaceName) methods.push_back(c.methodName);
+    return methods;
+}
+
+TEST_F(TablesTest, CurrentTablesAreNotRefilled) {
+    for (HostInterface which : {HostInterface::String, HostInterface::Error, HostInterface::Memory,
+                                HostInterface::Container}) {
+        ASSERT_NE(CurrentTable(which), nullptr);
+    }
+    EXPECT_TRUE(TakeResolveCalls().empty());
+}
+
+TEST_F(TablesTest, ACounterChangeRefillsOnlyTheTableAccessedLastRowFirst) {
+    host().BumpUnregisterCounter();
+    ASSERT_NE(CurrentTable(HostInterface::String), nullptr);
+    const std::vector<ResolveCall> calls = TakeResolveCalls();
+    EXPECT_EQ(Methods(calls, "QELStringInterface"),
+              (std::vector<std::string>{"AddRef", "GetCString", "DeleteStringAtom", "NewStringAtom"}));
+    EXPECT_EQ(calls.size(), 4u) << "tables that were not accessed stay as they are";
+    EXPECT_EQ(TableOf(HostInterface::String).generation.load(), host().UnregisterCount());
+    ASSERT_NE(CurrentTable(HostInterface::String), nullptr);
+    EXPECT_TRUE(TakeResolveCalls().empty());
+}
+
+TEST_F(TablesTest, TablesNotNeededAtBindingAreFilledAtFirstUse) {
+    ASSERT_NE(CurrentTable(HostInterface::StreamFactory), nullptr);
+    EXPECT_EQ(Methods(TakeResolveCalls(), "QELStreamFactoryInterface"),
+              (std::vector<std::string>{"NewClientPositionableStream", "NewClientRewindableStream",
+                                        "NewClientSimpleStream", "NewPositionableFileStream",
+                                        "NewPositionableBufferStream", "NewPositionableMemoryStream"}));
+    ASSERT_NE(CurrentTable(HostInterface::Cache), nullptr);
+    EXPECT_EQ(TakeResolveCalls().size(), 23u);
+}
+
+TEST_F(TablesTest, AMethodMissingAfterBindingThrows) {
+    host().HideMethod("QELMemoryInterface", "GetBlockSize");
+    host().BumpUnregisterCounter();
+    try {
+        CurrentTable(HostInterface::Memory);
+        ADD_FAILURE() << "expected CQELError";
+    } catch (const CQELError& e) {
+        EXPECT_STREQ(e.what(), "");
+        EXPECT_STREQ(e.Component().text(), "QEL");
+    }
+    // The stale table is tried again at the next access.
+    host().UnhideAll();
+    EXPECT_NE(CurrentTable(HostInterface::Memory), nullptr);
+}
+
+TEST_F(TablesTest, WithNoResolverStoredTheAccessorsGiveNothing) {
+    Terminate();
+    TakeResolveCalls();
+    host().BumpUnregisterCounter();
+    EXPECT_EQ(CurrentTable(HostInterface::Memory), nullptr);
+    EXPECT_EQ(CurrentTable(HostInterface::StreamFactory), nullptr);
+    EXPECT_EQ(TableOf(HostInterface::StreamFactory).slots[0].load(), nullptr);
+    EXPECT_THROW(RequireTable(HostInterface::Memory), CQELError);
+    EXPECT_TRUE(TakeResolveCalls().empty());
+}
+
+TEST_F(TablesTest, RegisterProcTableStopsAtTheFirstRefusal) {
+    static int procs[3];
+    const ProcRegistration rows[] = {
+        {"First", "TestFirstProc", &procs[0]},
+        {"Second", "TestSecondProc", &procs[1]},
+        {"Third", "TestThirdProc", &procs[2]},
+        {"", "", nullptr},
+    };
+    host().RefuseRegistration(3);
+    EXPECT_FALSE(RegisterProcTable(rows, RowCount(rows), "TestInterface"));
+    EXPECT_EQ(host().Resolve("TestInterface", "First", "TestFirstProc"), &procs[0]);
+    EXPECT_EQ(host().Resolve("TestInterface", "Second", "TestSecondProc"), &procs[1]);
+    EXPECT_EQ(host().Resolve("TestInterface", "Third", "TestThirdProc"), nullptr);
+
+    host().RefuseRegistration(0);
+    EXPECT_TRUE(RegisterProcTable(rows, RowCount(rows), "TestInterface"));
+    EXPECT_TRUE(RegisterProcTable(rows, 0, "TestInterface"));
+    // The same method under another proc-type name is refused by the broker.
+    const ProcRegistration clash[] = {{"First", "OtherProc", &procs[0]}, {"", "", nullptr}};
+    EXPECT_FALSE(RegisterProcTable(clash, RowCount(clash), "TestInterface"));
+    host().Withdraw("TestInterface");
+}
+
+// Own objects: made in host containers with the own-name pairs, found again
+// through the primary-instance record.
+struct Tracked final {
+    static inline int destroyed = 0;
+    static void Destroy(void* object) {
+        ++destroyed;
+        delete static_cast<Tracked*>(object);
+    }
+};
+
+TEST_F(TablesTest, OwnContainersAreRecognisedByTheirImplementationName) {
+    auto release = host().Get<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc");
+    auto* object = new Tracked;
+    QELContainerHandle c = NewOwnContainer(object, OwnKind::POSObject, &Tracked::Destroy);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(FindOwnInstance(c, OwnKind::POSObject), object);
+    EXPECT_STREQ(PrimaryRecord(c)->implementationName, "POSObjectImpl");
+    // Another kind's name is not ours: the host is asked, and says no.
+    const int64_t errors = host().books().errorRefs;
+    EXPECT_THROW(FindOwnInstance(c, OwnKind::POSStreamer), CQELError);
+    EXPECT_EQ(host().books().errorRefs, errors);
+    Tracked::destroyed = 0;
+    release(c);  // floating: destroyed at once
+    EXPECT_EQ(Tracked::destroyed, 1);
+}
+
+TEST_F(TablesTest, NewOwnContainerPassesHostFailuresOn) {
+    host().FailAllocation(1);
+    EXPECT_THROW(NewOwnContainer(nullptr, OwnKind::POSObject, &Tracked::Destroy), std::bad_alloc);
+    EXPECT_EQ(host().books().containers, 0);
+}
+
+}  // namespace

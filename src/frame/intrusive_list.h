@@ -8,9 +8,23 @@
 namespace QEL_T_MT {
 
 template <class Element, class Policy>
+class double_linked_list_element;
+
+template <class Element, class Policy>
 struct no_construct_double_linked_list {
-    Element* first;
+    using link_type = double_linked_list_element<Element, Policy>;
+
+    // Links are kept as the element base: an element links itself in from
+    // that base's constructor, before it is an Element.
+    link_type* firstLink;
     uint64_t count;
+
+    Element* first() const noexcept { return firstLink != nullptr ? static_cast<Element*>(firstLink) : nullptr; }
+    // Forgets every element without touching any (they may be gone).
+    void Abandon() noexcept {
+        firstLink = nullptr;
+        count = 0;
+    }
 };
 
 template <class Element, class Policy>
@@ -18,24 +32,23 @@ class double_linked_list_element : public Policy {
 public:
     using list_type = no_construct_double_linked_list<Element, Policy>;
 
-    Element* next;
-    Element* prev;
-    list_type* parent;
+    Element* next() const noexcept { return nextLink != nullptr ? static_cast<Element*>(nextLink) : nullptr; }
 
 protected:
     // Links the element at the front of its list.
-    explicit double_linked_list_element(list_type* list) noexcept : next(list->first), prev(nullptr), parent(list) {
-        if (next != nullptr) next->prev = self();
-        list->first = self();
+    explicit double_linked_list_element(list_type* list) noexcept
+        : nextLink(list->firstLink), prevLink(nullptr), parent(list) {
+        if (nextLink != nullptr) nextLink->prevLink = this;
+        list->firstLink = this;
         ++list->count;
     }
 
     virtual ~double_linked_list_element() {
-        if (prev != nullptr)
-            prev->next = next;
+        if (prevLink != nullptr)
+            prevLink->nextLink = nextLink;
         else
-            parent->first = next;
-        if (next != nullptr) next->prev = prev;
+            parent->firstLink = nextLink;
+        if (nextLink != nullptr) nextLink->prevLink = prevLink;
         --parent->count;
     }
 
@@ -43,7 +56,9 @@ protected:
     double_linked_list_element& operator=(const double_linked_list_element&) = delete;
 
 private:
-    Element* self() noexcept { return static_cast<Element*>(this); }
+    double_linked_list_element* nextLink;
+    double_linked_list_element* prevLink;
+    list_type* parent;
 };
 
 }  // namespace QEL_T_MT

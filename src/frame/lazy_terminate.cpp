@@ -10,7 +10,7 @@ LazyTerminate::List gLazyTerminateList;
 LazyTerminate::List& LazyTerminate::TheList() noexcept { return gLazyTerminateList; }
 
 bool LazyTerminate::InitializeAll() noexcept {
-    for (LazyTerminate* e = gLazyTerminateList.first; e != nullptr; e = e->next) {
+    for (LazyTerminate* e = gLazyTerminateList.first(); e != nullptr; e = e->next()) {
         bool ok = false;
         try {
             ok = e->Initialize();
@@ -18,7 +18,7 @@ bool LazyTerminate::InitializeAll() noexcept {
         }
         if (ok) continue;
         // Undo only the elements before the one that failed.
-        for (LazyTerminate* done = gLazyTerminateList.first; done != e; done = done->next) {
+        for (LazyTerminate* done = gLazyTerminateList.first(); done != e; done = done->next()) {
             try {
                 done->Terminate();
             } catch (...) {
@@ -30,7 +30,7 @@ bool LazyTerminate::InitializeAll() noexcept {
 }
 
 void LazyTerminate::TerminateAll() noexcept {
-    for (LazyTerminate* e = gLazyTerminateList.first; e != nullptr; e = e->next) {
+    for (LazyTerminate* e = gLazyTerminateList.first(); e != nullptr; e = e->next()) {
         try {
             e->Terminate();
         } catch (...) {
@@ -39,7 +39,7 @@ void LazyTerminate::TerminateAll() noexcept {
 }
 
 void LazyTerminate::ProcessDetachAll() noexcept {
-    for (LazyTerminate* e = gLazyTerminateList.first; e != nullptr; e = e->next) {
+    for (LazyTerminate* e = gLazyTerminateList.first(); e != nullptr; e = e->next()) {
         try {
             e->ProcessDetach();
         } catch (...) {

@@ -34,14 +34,14 @@ QELVTabGeneric::~QELVTabGeneric() {
 }
 
 void QELVTabListGeneric::DeleteAll() noexcept {
-    while (first != nullptr) delete first;
+    while (QELVTabGeneric* table = first()) delete table;
 }
 
 void** LookupMethodTable(QELVTabListGeneric& list, QELContainerHandle container, MethodImporter importer) {
     const char* signature = SignatureOf(container);
     qel::platform::CriticalSectionLock hold(list.lock);
     const uint32_t now = UnregisterCount();
-    for (QELVTabGeneric* t = list.first; t != nullptr; t = t->next) {
+    for (QELVTabGeneric* t = list.first(); t != nullptr; t = t->next()) {
         if (t->signatureText != signature) continue;
         if (t->generation == now) return t->valid ? t->procs() : nullptr;
         t->generation = now;

@@ -50,7 +50,7 @@ public:
     explicit DelVTabListGeneric(uint64_t methods) noexcept : QELVTabListGeneric(methods) {}
     void Terminate() override { DeleteAll(); }
     // Tables are abandoned: the host may be gone.
-    void ProcessDetach() override { first = nullptr; }
+    void ProcessDetach() override { Abandon(); }
 };
 
 // A table list bound to one kind of method table and its importer.
@@ -69,7 +69,7 @@ public:
         : list(methods), abandonAtDetach_(abandonAtDetach) {}
     void Terminate() override { list.DeleteAll(); }
     void ProcessDetach() override {
-        if (abandonAtDetach_) list.first = nullptr;
+        if (abandonAtDetach_) list.Abandon();
     }
 
     QELVTabListGeneric list;

@@ -100,7 +100,7 @@ TEST_F(MethodTablesTest, OneTablePerKindNewKindsAtTheFront) {
     void** procsS = SimpleStreamMethods(s);
     EXPECT_NE(procsS, procsA);
     EXPECT_EQ(list.count, before + 2);
-    EXPECT_EQ(list.first->procs(), procsS) << "a new kind is linked at the front";
+    EXPECT_EQ(list.first()->procs(), procsS) << "a new kind is linked at the front";
 }
 
 TEST_F(MethodTablesTest, ACounterChangeReimportsInPlace) {
@@ -148,7 +148,7 @@ TEST_F(MethodTablesTest, TablesAreGoneAfterTerminate) {
     SimpleStreamMethods(Make("TestStreamInterface"));
     PositionableStreamMethods(Make("TestStreamInterface"));
     Terminate();
-    EXPECT_EQ(SimpleStreamList().first, nullptr);
+    EXPECT_EQ(SimpleStreamList().first(), nullptr);
     EXPECT_EQ(PositionableStreamList().count, 0u);
     ASSERT_EQ(Initialize(), 1);
 }
@@ -175,7 +175,7 @@ TEST(LazyTerminateTest, AFailureUndoesOnlyTheElementsBeforeIt) {
     Probe last(true);
     Probe failing(false);
     Probe first(true);
-    EXPECT_EQ(LazyTerminate::TheList().first, &first);
+    EXPECT_EQ(LazyTerminate::TheList().first(), &first);
     EXPECT_FALSE(LazyTerminate::InitializeAll());
     EXPECT_EQ(first.initialized, 1);
     EXPECT_EQ(first.terminated, 1);

@@ -35,7 +35,9 @@ struct StaticConstruction final {
 };
 QEL_PROCESS_WIDE StaticConstruction gStaticConstruction;
 
-std::atomic<void*>* Refresh(HostProcTable& t) {
+}  // namespace
+
+std::atomic<void*>* CurrentProcTable(HostProcTable& t) {
     const volatile uint32_t* counter = g_binding.unregisterCounter;
     if (counter == nullptr || g_binding.detached) return nullptr;
     const uint32_t now = *counter;
@@ -49,6 +51,8 @@ std::atomic<void*>* Refresh(HostProcTable& t) {
     t.filled.store(true, std::memory_order_release);
     return t.slots;
 }
+
+namespace {
 
 template <class Proc>
 Proc Resolve(QELResolverProc r, const char* name) {
@@ -81,10 +85,10 @@ bool RegisterProcTable(const ProcRegistration* rows, uint32_t count, const char*
     return true;
 }
 
-std::atomic<void*>* CurrentTable(HostInterface which) { return Refresh(TableOf(which)); }
+std::atomic<void*>* CurrentTable(HostInterface which) { return CurrentProcTable(TableOf(which)); }
 
 std::atomic<void*>* RequireTable(HostInterface which) {
-    std::atomic<void*>* t = Refresh(TableOf(which));
+    std::atomic<void*>* t = CurrentProcTable(TableOf(which));
     if (t == nullptr) ThrowQELError("Missing Interface", "QEL", 0);
     return t;
 }
@@ -92,7 +96,7 @@ std::atomic<void*>* RequireTable(HostInterface which) {
 std::atomic<void*>* ReleaseTable(HostInterface which) noexcept {
     HostProcTable& t = TableOf(which);
     try {
-        if (std::atomic<void*>* current = Refresh(t)) return current;
+        if (std::atomic<void*>* current = CurrentProcTable(t)) return current;
     } catch (...) {
         // A withdrawn interface: fall back on the addresses last bound.
     }

@@ -88,6 +88,10 @@ std::atomic<void*>* RequireTable(HostInterface which);
 // process detach.
 std::atomic<void*>* ReleaseTable(HostInterface which) noexcept;
 
+// Any proc table imported through the resolver (the host's interfaces, and
+// the library's own tables imported back for its own use), made current.
+std::atomic<void*>* CurrentProcTable(HostProcTable& table);
+
 // The raw table; for tests and process detach.
 HostProcTable& TableOf(HostInterface which) noexcept;
 

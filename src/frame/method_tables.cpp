@@ -17,13 +17,17 @@ const char* SignatureOf(QELContainerHandle container) {
     return signature;
 }
 
-// Re-keys the table on a fresh atom of the signature, then imports.
-void** Import(QELVTabGeneric& table, QELContainerHandle container, MethodImporter importer) {
+// Re-keys the table on a fresh atom of the signature, then imports. The
+// generation is set only once the import has run, so that an import that
+// threw part-way (the host out of memory) is tried again at the next lookup.
+void** Import(QELVTabGeneric& table, QELContainerHandle container, MethodImporter importer, uint32_t now) {
     QELStringAtomRef atom(SignatureOf(container));
     if (table.signatureAtom != nullptr) host::DeleteStringAtom(table.signatureAtom);
     table.signatureText = atom.text();
     table.signatureAtom = atom.Detach();
+    table.valid = false;
     table.valid = importer(container, true, table.procs());
+    table.generation = now;
     return table.valid ? table.procs() : nullptr;
 }
 
@@ -44,13 +48,18 @@ void** LookupMethodTable(QELVTabListGeneric& list, QELContainerHandle container,
     for (QELVTabGeneric* t = list.first(); t != nullptr; t = t->next()) {
         if (t->signatureText != signature) continue;
         if (t->generation == now) return t->valid ? t->procs() : nullptr;
-        t->generation = now;
-        return Import(*t, container, importer);
+        return Import(*t, container, importer, now);
     }
     auto* table = new (list.methodCount * sizeof(void*)) QELVTabGeneric(&list);
     for (uint64_t i = 0; i < list.methodCount; ++i) table->procs()[i] = nullptr;
-    table->generation = now;
-    return Import(*table, container, importer);
+    table->generation = now - 1;  // not imported yet
+    try {
+        return Import(*table, container, importer, now);
+    } catch (...) {
+        // Not even keyed: no later lookup could find it again.
+        if (table->signatureText == nullptr) delete table;
+        throw;
+    }
 }
 
 void** RequireMethodTable(QELVTabListGeneric& list, QELContainerHandle container, MethodImporter importer) {

@@ -87,6 +87,40 @@ TEST_F(HostTest, TerminateWithdrawsEveryInterfaceInOrder) {
     for (const std::string& name : kWithdrawalOrder) EXPECT_FALSE(host().HasInterface(name)) << name;
 }
 
+const std::vector<std::string> kObjectInterfaces = {
+    "POSObjectInterface",        "POSObjectStatics",    "POSNumberInterface",     "POSStringInterface",
+    "POSUnicodeStringInterface", "POSBinDataInterface", "POSRawPointerInterface", "POSArrayInterface",
+    "POSDictInterface",          "POSDictIteratorInterface",
+};
+
+TEST_F(HostTest, StartUpPublishesInTheFixedOrder) {
+    ASSERT_EQ(Initialize(), 1);
+    std::vector<std::string> order;
+    size_t rows = 0;
+    for (const RegistryEvent& e : host().RegistryLog()) {
+        ASSERT_EQ(e.kind, RegistryEvent::Kind::Registered);
+        ++rows;
+        if (order.empty() || order.back() != e.interfaceName) order.push_back(e.interfaceName);
+    }
+    EXPECT_EQ(order, kObjectInterfaces);
+    EXPECT_EQ(rows, 2u + 4 + 3 + 3 + 3 + 5 + 4 + 7 + 6 + 5);
+}
+
+TEST_F(HostTest, ARefusedRowEndsStartUpAndLeavesWhatWasPublished) {
+    // The first row of the fourth interface: three interfaces hold nine rows.
+    host().RefuseRegistration(10);
+    EXPECT_EQ(Initialize(), 0);
+    for (size_t i = 0; i < kObjectInterfaces.size(); ++i)
+        EXPECT_EQ(host().HasInterface(kObjectInterfaces[i]), i < 3) << kObjectInterfaces[i];
+    EXPECT_TRUE(host().Reports().empty());
+    host().ClearRegistryLog();
+    Terminate();
+    EXPECT_EQ(Withdrawals(host()), kWithdrawalOrder);
+    EXPECT_FALSE(host().HasInterface("POSObjectInterface"));
+    EXPECT_EQ(Initialize(), 1) << "a new start after Terminate publishes everything again";
+    EXPECT_TRUE(host().HasInterface("POSDictIteratorInterface"));
+}
+
 TEST_F(HostTest, TerminateAfterFailedBindingWithdrawsWhenItCan) {
     struct Case {
         const char* hiddenInterface;

@@ -1,0 +1,166 @@
+// Client classes of property objects: how the library itself (parser,
+// serializer, validator) uses property objects of any implementation,
+// through the published tables imported back from the host.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/atom_ref.h"
+#include "frame/container_ref.h"
+#include "frame/host_binding.h"
+#include "objects/pos_interfaces.h"
+#include "qelutils/pos_procs.h"
+
+namespace QEL_T_MT {
+
+// The current client table of an interface (never Object, which is bound per
+// container); throws when it cannot be had.
+std::atomic<void*>* POSClientTable(NPOSObjectImpl::POSInterface which);
+
+template <class Proc>
+inline Proc POSClientProc(NPOSObjectImpl::POSInterface which, uint32_t slot) {
+    return Slot<Proc>(POSClientTable(which), slot);
+}
+
+// A property-object handle with its POSObjectInterface procedures.
+class CPOSObject {
+public:
+    CPOSObject() noexcept = default;
+    // Takes a reference and binds the handle's POSObjectInterface.
+    explicit CPOSObject(QELContainerHandle handle);
+    CPOSObject(const CPOSObject&) = default;
+    CPOSObject(CPOSObject&& other) noexcept : ref_(std::move(other.ref_)), procs_(other.procs_) {
+        other.procs_ = nullptr;
+    }
+    CPOSObject& operator=(const CPOSObject& other) {
+        CPOSObject copy(other);
+        swap(copy);
+        return *this;
+    }
+    CPOSObject& operator=(CPOSObject&& other) noexcept {
+        swap(other);
+        return *this;
+    }
+    ~CPOSObject() = default;
+
+    QELContainerHandle handle() const noexcept { return ref_.handle(); }
+    bool empty() const noexcept { return ref_.handle() == nullptr; }
+    explicit operator bool() const noexcept { return !empty(); }
+    void swap(CPOSObject& other) noexcept {
+        ref_.swap(other.ref_);
+        void** p = procs_;
+        procs_ = other.procs_;
+        other.procs_ = p;
+    }
+    void Reset() noexcept {
+        ref_.Reset();
+        procs_ = nullptr;
+    }
+
+    // "CPOSObject::Clone failed" when the object's Clone gives nothing.
+    CPOSObject Clone() const;
+    bool IsEqual(const CPOSObject& other) const;
+
+    // Hands the object to a caller that receives no reference.
+    QELContainerHandle ReleaseForReturn() noexcept {
+        procs_ = nullptr;
+        return ref_.ReleaseForReturn();
+    }
+
+protected:
+    QELContainerRef ref_;
+    void** procs_ = nullptr;
+};
+
+// Downcasts: a copy of the object when it is of the kind; otherwise empty
+// when quiet, else POSException "downcast from CPOSObject to <kind> failed".
+class CPOSNumber final : public CPOSObject {
+public:
+    CPOSNumber() noexcept = default;
+    CPOSNumber(const CPOSObject& object, bool quiet);
+    static CPOSNumber New(double value);
+    double Get() const;
+};
+
+class CPOSString final : public CPOSObject {
+public:
+    CPOSString() noexcept = default;
+    CPOSString(const CPOSObject& object, bool quiet);
+    explicit CPOSString(const char* text);  // NewPOSString
+    const char* Get() const;
+};
+
+class CPOSUnicodeString final : public CPOSObject {
+public:
+    CPOSUnicodeString() noexcept = default;
+    CPOSUnicodeString(const CPOSObject& object, bool quiet);
+    static CPOSUnicodeString New(const uint16_t* units);
+    const uint16_t* Get() const;
+};
+
+class CPOSBinData final : public CPOSObject {
+public:
+    CPOSBinData() noexcept = default;
+    CPOSBinData(const CPOSObject& object, bool quiet);
+    static CPOSBinData New(const char* typeName, const void* data, uint32_t size);
+    const char* TypeName() const;
+    const void* Data() const;
+    uint32_t Size() const;
+};
+
+class CPOSRawPointer final : public CPOSObject {
+public:
+    CPOSRawPointer() noexcept = default;
+    CPOSRawPointer(const CPOSObject& object, bool quiet);
+    static CPOSRawPointer New(void* pointer, QELRawPointerReleaseProc release);
+    void* Pointer() const;
+    QELRawPointerReleaseProc ReleaseProc() const;
+};
+
+class CPOSDict;
+
+class CPOSArray final : public CPOSObject {
+public:
+    CPOSArray() noexcept = default;
+    CPOSArray(const CPOSObject& object, bool quiet);
+    static CPOSArray New();  // NewPOSArray
+    uint32_t Count() const;
+    // No member: empty when quiet, else "CPOSArray::GetAt subscript failed".
+    CPOSObject GetAt(uint32_t index, bool quiet) const;
+    void SetAt(uint32_t index, const CPOSObject& value) const;
+    void Append(const CPOSObject& value) const;
+    void Remove(uint32_t index) const;
+};
+
+class CPOSDict final : public CPOSObject {
+public:
+    CPOSDict() noexcept = default;
+    CPOSDict(const CPOSObject& object, bool quiet);
+    static CPOSDict New();
+    // Absent: empty when quiet, else "CPOSDict::Get failed".
+    CPOSObject Get(QELStringAtom key, bool quiet) const;
+    CPOSObject Get(const char* key, bool quiet) const;
+    CPOSNumber GetNumber(const char* key, bool quiet) const;
+    CPOSString GetString(const char* key, bool quiet) const;
+    CPOSArray GetArray(const char* key, bool quiet) const;
+    CPOSDict GetDict(const char* key, bool quiet) const;
+    CPOSObject DeepGet(QELStringAtom address) const;  // empty when there is none
+    void Put(QELStringAtom key, const CPOSObject& value) const;
+    void Put(const char* key, const CPOSObject& value) const;
+    void Remove(QELStringAtom key) const;
+};
+
+// Walks a dictionary's keys in ascending order through the iterator table.
+class CPOSDictIterator final {
+public:
+    explicit CPOSDictIterator(const CPOSDict& dict);
+    void Begin() const;
+    void Next() const;
+    bool IsDone() const;
+    const char* CurKey() const;
+
+private:
+    QELContainerRef iterator_;
+};
+
+}  // namespace QEL_T_MT

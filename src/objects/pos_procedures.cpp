@@ -1,0 +1,249 @@
+// The published property-object procedures, each under the reporting guard.
+#include "objects/pos_procedures.h"
+
+#include "frame/guards.h"
+#include "frame/host_services.h"
+#include "objects/pos_model.h"
+#include "objects/text_parser.h"
+
+namespace NPOSObjectImpl {
+
+using QEL_T_MT::CPOSObject;
+using QEL_T_MT::QELStringAtomRef;
+using QEL_T_MT::Reporting;
+
+namespace {
+
+constexpr const char kNotNumber[] = "instance was not an POSNumber";
+constexpr const char kNotString[] = "instance was not an POSString";
+constexpr const char kNotUnicode[] = "instance was not an POSUnicodeString";
+constexpr const char kNotBinData[] = "instance was not an POSBinData";
+constexpr const char kNotRawPointer[] = "instance was not an POSRawPointer";
+constexpr const char kNotArray[] = "instance was not an POSArray";
+constexpr const char kNotDict[] = "instance was not an POSDict";
+
+template <class T>
+int32_t IsKind(QELContainerHandle object) {
+    return Reporting<int32_t>(0, [&]() -> int32_t {
+        return object != nullptr && dynamic_cast<T*>(Implementation(object)) != nullptr ? 1 : 0;
+    });
+}
+
+template <class T, class... Args>
+QELContainerHandle New(Args&&... args) {
+    return Reporting<QELContainerHandle>(nullptr, [&] { return NewObjectContainer(new T(args...)); });
+}
+
+// A member handed out: the working reference is dropped without deleting.
+QELContainerHandle HandOut(CPOSObject member) { return member.empty() ? nullptr : member.ReleaseForReturn(); }
+
+// ------------------------------------------------------------------ objects
+
+QELContainerHandle Clone(QELContainerHandle object) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        BaseObject* self = Implementation(object);
+        if (self == nullptr) throw QEL_T_MT::POSException("CPOSObject::Clone failed");
+        BaseObject* copy = self->Clone();
+        return copy == self ? object : NewObjectContainer(copy);
+    });
+}
+
+int32_t IsEqual(QELContainerHandle object, QELContainerHandle other) {
+    return Reporting<int32_t>(0, [&]() -> int32_t {
+        BaseObject* self = Implementation(object);
+        const CPOSObject theirs(other);
+        return self != nullptr && self->IsEqual(theirs) ? 1 : 0;
+    });
+}
+
+// The dumps write nothing; binding the object's table is what they check.
+void DebugDump(QELContainerHandle object) {
+    Reporting([&] { const CPOSObject bound(object); });
+}
+void DebugDumpWithHeader(QELContainerHandle object, const void*, const void*) { DebugDump(object); }
+void DebugDumpRewind(QELContainerHandle object, const void*, const void*) { DebugDump(object); }
+
+QELContainerHandle CreateFromText(const char* text, const char** errorPosition) {
+    if (errorPosition != nullptr) *errorPosition = nullptr;
+    return Reporting<QELContainerHandle>(nullptr, [&] { return ParseText(text, errorPosition); });
+}
+
+// ------------------------------------------------------------------ scalars
+
+QELContainerHandle NewNumber(double value) { return New<Number>(value); }
+int32_t IsNumber(QELContainerHandle object) { return IsKind<Number>(object); }
+double GetNumber(QELContainerHandle object) {
+    return Reporting<double>(0.0, [&] { return Resolve<Number>(object, kNotNumber).value; });
+}
+
+QELContainerHandle NewString(const char* text) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        if (text == nullptr) throw QEL_T_MT::POSException("NewPOSString: no text");
+        return NewObjectContainer(new String(text));
+    });
+}
+int32_t IsString(QELContainerHandle object) { return IsKind<String>(object); }
+const char* GetString(QELContainerHandle object) {
+    return Reporting<const char*>("", [&] { return Resolve<String>(object, kNotString).text.text(); });
+}
+
+QELContainerHandle NewUnicodeString(const uint16_t* text) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        if (text == nullptr) throw QEL_T_MT::POSException("NewPOSUnicodeString: no text");
+        return NewObjectContainer(new UnicodeString(text));
+    });
+}
+int32_t IsUnicodeString(QELContainerHandle object) { return IsKind<UnicodeString>(object); }
+const uint16_t* GetUnicodeString(QELContainerHandle object) {
+    return Reporting<const uint16_t*>(nullptr,
+                                      [&] { return Resolve<UnicodeString>(object, kNotUnicode).units; });
+}
+
+QELContainerHandle NewBinData(const char* typeName, const void* data, uint32_t size) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        if (typeName == nullptr || (data == nullptr && size != 0))
+            throw QEL_T_MT::POSException("NewPOSBinData: no type name or no data");
+        return NewObjectContainer(new BinData(typeName, data, size));
+    });
+}
+int32_t IsBinData(QELContainerHandle object) { return IsKind<BinData>(object); }
+const char* GetBinDataTypeName(QELContainerHandle object) {
+    return Reporting<const char*>(nullptr, [&] { return Resolve<BinData>(object, kNotBinData).typeName.text(); });
+}
+const void* GetBinData(QELContainerHandle object) {
+    return Reporting<const void*>(nullptr, [&] { return Resolve<BinData>(object, kNotBinData).data; });
+}
+uint32_t GetBinDataSize(QELContainerHandle object) {
+    return Reporting<uint32_t>(0, [&] { return static_cast<uint32_t>(Resolve<BinData>(object, kNotBinData).size); });
+}
+
+QELContainerHandle NewRawPointer(void* pointer, QELRawPointerReleaseProc release) {
+    return New<RawPointer>(pointer, release);
+}
+int32_t IsRawPointer(QELContainerHandle object) { return IsKind<RawPointer>(object); }
+void* GetRawPointer(QELContainerHandle object) {
+    return Reporting<void*>(nullptr, [&] { return Resolve<RawPointer>(object, kNotRawPointer).pointer; });
+}
+QELRawPointerReleaseProc GetReleaseProc(QELContainerHandle object) {
+    return Reporting<QELRawPointerReleaseProc>(nullptr,
+                                               [&] { return Resolve<RawPointer>(object, kNotRawPointer).release; });
+}
+
+// ------------------------------------------------------------------ array
+
+QELContainerHandle NewArray() { return New<Array>(); }
+int32_t IsArray(QELContainerHandle object) { return IsKind<Array>(object); }
+QELContainerHandle ArrayGetAt(QELContainerHandle array, uint32_t index) {
+    return Reporting<QELContainerHandle>(nullptr,
+                                         [&] { return HandOut(Resolve<Array>(array, kNotArray).GetAt(index)); });
+}
+uint32_t ArrayCount(QELContainerHandle array) {
+    return Reporting<uint32_t>(0, [&] { return Resolve<Array>(array, kNotArray).count; });
+}
+void ArraySetAt(QELContainerHandle array, uint32_t index, QELContainerHandle value) {
+    Reporting([&] {
+        Array& self = Resolve<Array>(array, kNotArray);
+        self.SetAt(index, CPOSObject(value));
+    });
+}
+void ArrayAppend(QELContainerHandle array, QELContainerHandle value) {
+    Reporting([&] {
+        Array& self = Resolve<Array>(array, kNotArray);
+        self.Append(CPOSObject(value));
+    });
+}
+void ArrayRemove(QELContainerHandle array, uint32_t index) {
+    Reporting([&] { Resolve<Array>(array, kNotArray).Remove(index); });
+}
+
+// ------------------------------------------------------------------ dictionary
+
+QELContainerHandle NewDict() { return New<Dict>(); }
+int32_t IsDict(QELContainerHandle object) { return IsKind<Dict>(object); }
+QELContainerHandle DictGet(QELContainerHandle dict, QELStringAtom key) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        const QELStringAtomRef borrowed(key, false);
+        Dict& self = Resolve<Dict>(dict, kNotDict);
+        return borrowed ? HandOut(self.Get(borrowed.text(), true)) : nullptr;
+    });
+}
+QELContainerHandle DictDeepGet(QELContainerHandle dict, QELStringAtom address) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        const QELStringAtomRef borrowed(address, false);
+        Dict& self = Resolve<Dict>(dict, kNotDict);
+        return borrowed ? HandOut(DeepGet(self, borrowed.text())) : nullptr;
+    });
+}
+void DictPut(QELContainerHandle dict, QELStringAtom key, QELContainerHandle value) {
+    Reporting([&] {
+        const QELStringAtomRef borrowed(key, false);
+        Dict& self = Resolve<Dict>(dict, kNotDict);
+        if (!borrowed) throw QEL_T_MT::POSException("POSDict::Put: no key");
+        self.Put(borrowed, CPOSObject(value));
+    });
+}
+void DictRemove(QELContainerHandle dict, QELStringAtom key) {
+    Reporting([&] {
+        const QELStringAtomRef borrowed(key, false);
+        Dict& self = Resolve<Dict>(dict, kNotDict);
+        if (borrowed) self.Remove(borrowed.text());
+    });
+}
+
+// ------------------------------------------------------------------ iterators
+
+DictIterator& IteratorOf(QELContainerHandle iterator) {
+    void* object = QEL_T_MT::FindOwnInstance(iterator, QEL_T_MT::OwnKind::POSDictIterator);
+    if (object == nullptr) throw QEL_T_MT::POSException("instance was not an POSDictIterator");
+    return *static_cast<DictIterator*>(object);
+}
+
+QELContainerHandle NewIterator(QELContainerHandle dict) {
+    return Reporting<QELContainerHandle>(nullptr, [&] {
+        const Dict& self = Resolve<Dict>(dict, kNotDict);
+        auto* iterator = new DictIterator(self.tree);
+        try {
+            return QEL_T_MT::NewOwnContainer(iterator, QEL_T_MT::OwnKind::POSDictIterator, &DestroyIterator);
+        } catch (...) {
+            delete iterator;
+            throw;
+        }
+    });
+}
+void IteratorBegin(QELContainerHandle iterator) { Reporting([&] { IteratorOf(iterator).Begin(); }); }
+void IteratorNext(QELContainerHandle iterator) { Reporting([&] { IteratorOf(iterator).Next(); }); }
+int32_t IteratorIsDone(QELContainerHandle iterator) {
+    return Reporting<int32_t>(1, [&]() -> int32_t { return IteratorOf(iterator).IsDone() ? 1 : 0; });
+}
+const char* IteratorCurKey(QELContainerHandle iterator) {
+    return Reporting<const char*>(nullptr, [&]() -> const char* {
+        const DictIterator& it = IteratorOf(iterator);
+        return it.current != nullptr ? it.current->key.text() : nullptr;
+    });
+}
+
+template <class Proc>
+void* A(Proc proc) noexcept {
+    return QEL_T_MT::ProcAddress(proc);
+}
+
+}  // namespace
+
+const POSPublication kPublications[kPOSInterfaceCount] = {
+    {rows::kObject, {A(&Clone), A(&IsEqual)}},
+    {rows::kStatics, {A(&DebugDump), A(&DebugDumpWithHeader), A(&DebugDumpRewind), A(&CreateFromText)}},
+    {rows::kNumber, {A(&NewNumber), A(&IsNumber), A(&GetNumber)}},
+    {rows::kString, {A(&NewString), A(&IsString), A(&GetString)}},
+    {rows::kUnicodeString, {A(&NewUnicodeString), A(&IsUnicodeString), A(&GetUnicodeString)}},
+    {rows::kBinData,
+     {A(&NewBinData), A(&IsBinData), A(&GetBinDataTypeName), A(&GetBinData), A(&GetBinDataSize)}},
+    {rows::kRawPointer, {A(&NewRawPointer), A(&IsRawPointer), A(&GetRawPointer), A(&GetReleaseProc)}},
+    {rows::kArray,
+     {A(&NewArray), A(&IsArray), A(&ArrayGetAt), A(&ArrayCount), A(&ArraySetAt), A(&ArrayAppend),
+      A(&ArrayRemove)}},
+    {rows::kDict, {A(&NewDict), A(&IsDict), A(&DictGet), A(&DictDeepGet), A(&DictPut), A(&DictRemove)}},
+    {rows::kDictIterator,
+     {A(&NewIterator), A(&IteratorBegin), A(&IteratorNext), A(&IteratorIsDone), A(&IteratorCurKey)}},
+};
+
+}  // namespace NPOSObjectImpl

@@ -1,0 +1,194 @@
+#include "objects/text_parser.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "objects/nesting.h"
+#include "objects/pos_client.h"
+#include "objects/pos_model.h"
+
+namespace NPOSObjectImpl {
+
+using QEL_T_MT::CPOSArray;
+using QEL_T_MT::CPOSDict;
+using QEL_T_MT::CPOSNumber;
+using QEL_T_MT::CPOSObject;
+using QEL_T_MT::CPOSString;
+using QEL_T_MT::CPOSUnicodeString;
+
+namespace {
+
+bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool IsWordByte(char c) noexcept { return IsLetter(c) || IsDigit(c) || c == '_'; }
+
+int HexValue(char c) noexcept {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return 0;  // a bad digit counts as 0
+}
+
+[[noreturn]] void Fail(const char* message, const char* at) { throw CFTParseError(message, at); }
+
+// Token conversions keep their fixed buffers out of the recursive frames, so
+// that nesting costs as little stack as possible.
+
+// Bytes [begin, end) with each escaping backslash dropped.
+[[gnu::noinline]] CPOSObject StringToken(const char* begin, const char* end, const char* after) {
+    if (end - begin > static_cast<long>(kMaxStringBytes)) Fail("Exceeded max string length", after);
+    char buffer[kMaxStringBytes + 1];
+    size_t n = 0;
+    for (const char* p = begin; p < end; ++p) {
+        if (*p == '\\' && p + 1 < end) ++p;
+        buffer[n++] = *p;
+    }
+    buffer[n] = '\0';
+    return CPOSString(buffer);
+}
+
+[[gnu::noinline]] CPOSObject NumberToken(const char* begin, const char* end) {
+    if (end - begin > static_cast<long>(kMaxNumberChars)) Fail("Exceeded max number length", end);
+    // The longest valid prefix counts; the conversion ignores the locale.
+    const char* first = begin;
+    if (first < end && *first == '+') ++first;
+    double value = 0;
+    if (std::from_chars(first, end, value, std::chars_format::fixed).ec != std::errc()) value = 0;
+    return CPOSNumber::New(value);
+}
+
+[[gnu::noinline]] CPOSObject UnicodeToken(const char* begin, const char* end, const char* after) {
+    if (end - begin > static_cast<long>(kMaxUnicodeDigits)) Fail("Exceeded max string length", after);
+    uint16_t units[kMaxUnicodeDigits / 4 + 1];
+    size_t n = 0;
+    for (const char* p = begin; end - p >= 4; p += 4) {
+        const int high = HexValue(p[0]) * 16 + HexValue(p[1]);
+        const int low = HexValue(p[2]) * 16 + HexValue(p[3]);
+        units[n++] = static_cast<uint16_t>(high << 8 | low);
+    }
+    units[n] = 0;  // an incomplete last group is dropped
+    return CPOSUnicodeString::New(units);
+}
+
+class Parser final {
+public:
+    explicit Parser(const char* text) noexcept : cursor_(text) {}
+
+    CPOSObject Document() {
+        CPOSObject value = Value(nullptr, 0);
+        while (IsSpace(*cursor_)) ++cursor_;
+        if (*cursor_ != '\0') Fail("Unexpected characters after object", cursor_);
+        return value;
+    }
+
+private:
+    enum class Kind { None, Array, Dict };
+
+    // One value when there is no container; otherwise fills the container up
+    // to its closing bracket and returns it.
+    CPOSObject Value(const CPOSObject* container, unsigned depth) {
+        const Kind kind = container == nullptr ? Kind::None : KindOf(*container);
+        for (;;) {
+            CPOSObject value = Token(container, kind, depth);
+            if (value.handle() == nullptr) return *container;  // its closing bracket
+            switch (kind) {
+                case Kind::None:
+                    return value;
+                case Kind::Array:
+                    CPOSArray(*container, false).Append(value);
+                    break;
+                case Kind::Dict: {
+                    const CPOSString key(value, true);
+                    if (key.empty()) Fail("Expected dictionary key string", cursor_);
+                    const CPOSObject entry = Value(nullptr, depth);
+                    CPOSDict(*container, false).Put(key.Get(), entry);
+                    break;
+                }
+            }
+        }
+    }
+
+    Kind KindOf(const CPOSObject& container) const {
+        if (!CPOSDict(container, true).empty()) return Kind::Dict;
+        if (!CPOSArray(container, true).empty()) return Kind::Array;
+        Fail("Bad parser state", cursor_);
+    }
+
+    // The next value, or an empty object for the container's closing bracket.
+    CPOSObject Token(const CPOSObject* container, Kind kind, unsigned depth) {
+        for (;;) {
+            const char c = *cursor_;
+            if (c == '\0') Fail("Empty text string", cursor_);
+            if (IsSpace(c)) {
+                ++cursor_;
+                continue;
+            }
+            if (c == '<' || c == '[') {
+                if (depth + 1 > kMaxNesting) Fail(kTooDeep, cursor_);
+                const CPOSObject nested = c == '<' ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New());
+                ++cursor_;
+                return Value(&nested, depth + 1);
+            }
+            if (c == '>' || c == ']') {
+                ++cursor_;
+                if (container == nullptr || kind != (c == '>' ? Kind::Dict : Kind::Array))
+                    Fail(c == '>' ? "Unexpected >" : "Unexpected ]", cursor_);
+                return CPOSObject();
+            }
+            if (IsLetter(c) || c == '_') {
+                const char* begin = cursor_;
+                while (IsWordByte(*cursor_)) ++cursor_;
+                return StringToken(begin, cursor_, cursor_);
+            }
+            if (IsDigit(c) || c == '+' || c == '-' || c == '.') {
+                const char* begin = cursor_++;
+                while (IsDigit(*cursor_) || *cursor_ == '.') ++cursor_;
+                return NumberToken(begin, cursor_);
+            }
+            if (c == '(') {
+                const char* begin = ++cursor_;
+                while (*cursor_ != ')') {
+                    if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
+                    if (*cursor_ == '\\' && cursor_[1] != '\0') ++cursor_;
+                    ++cursor_;
+                }
+                const char* end = cursor_++;
+                return StringToken(begin, end, cursor_);
+            }
+            if (c == '`') {
+                const char* begin = ++cursor_;
+                while (*cursor_ != '`') {
+                    if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
+                    ++cursor_;
+                }
+                const char* end = cursor_++;
+                return UnicodeToken(begin, end, cursor_);
+            }
+            Fail("Unexpected character", cursor_);
+        }
+    }
+
+    const char* cursor_;
+};
+
+}  // namespace
+
+QELContainerHandle ParseText(const char* text, const char** errorPosition, const char** errorMessage) {
+    if (errorMessage != nullptr) *errorMessage = nullptr;
+    if (text == nullptr) throw QEL_T_MT::POSException("CreateFromText: no text");
+    try {
+        CPOSObject value = Parser(text).Document();
+        return value.ReleaseForReturn();
+    } catch (const CFTParseError& e) {
+        if (errorPosition != nullptr) *errorPosition = e.position;
+        if (errorMessage != nullptr) *errorMessage = e.what();
+        return nullptr;
+    }
+}
+
+QELContainerHandle ParseText(const char* text, const char** errorPosition) {
+    return ParseText(text, errorPosition, nullptr);
+}
+
+}  // namespace NPOSObjectImpl

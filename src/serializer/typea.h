@@ -1,0 +1,118 @@
+// The TypeA format: a byte-oriented text in which every value stands between
+// delimiters that name its kind, with backslash escapes, laid out one item a
+// line and indented with tabs.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/host_streams.h"
+#include "objects/pos_client.h"
+#include "serializer/streamer.h"
+
+namespace NPOSStreamerImpl::NTypeAImpl {
+
+using QEL_T_MT::CPOSObject;
+using QEL_T_MT::HostStreamRef;
+
+// The delimiters and escapes in force for one kind of value.
+struct StreamParams final {
+    char open;
+    char close;
+    const char* escapes;  // pairs (raw, escaped), ended by a 0 byte
+    bool foldWhiteSpace;
+};
+
+class Version10;
+class OCharStream;
+class ICharStream;
+
+struct KindRow final {
+    StreamParams params;
+    void (*write)(Version10& streamer, OCharStream& out, const CPOSObject& object);
+    CPOSObject (*read)(Version10& streamer, ICharStream& in);
+};
+
+extern const StreamParams kTopLevelParams;
+
+class CharStream {
+public:
+    virtual ~CharStream() = default;
+    StreamParams params = kTopLevelParams;
+
+protected:
+    CharStream() = default;
+    CharStream(const CharStream&) = delete;
+    CharStream& operator=(const CharStream&) = delete;
+};
+
+// Output through one 512-byte shared buffer, written when full and at the end.
+class OCharStream final : public CharStream {
+public:
+    explicit OCharStream(const HostStreamRef& stream);
+    // Writes what is pending, also after a failure, so the bytes produced so
+    // far reach the stream.
+    ~OCharStream() override;
+
+    // Escapes the byte under the params in force.
+    void PutChar(char byte);
+    // Appends a byte unchanged (a closing delimiter).
+    void PutRaw(char byte);
+    // Writes the pending bytes (throws on a host error).
+    void Flush();
+
+private:
+    const HostStreamRef& stream_;
+    QELSharedBuffHandle buffer_;
+    char* data_;
+    uint32_t capacity_ = 512;
+    uint32_t pending_ = 0;
+};
+
+// Input through one 512-byte shared buffer; the bytes read ahead are given
+// back to the stream at the end.
+class ICharStream final : public CharStream {
+public:
+    explicit ICharStream(const HostStreamRef& stream);
+    ~ICharStream() override;
+
+    // False exactly when the byte read is the closing character (unescaped).
+    bool GetChar(char& byte);
+    uint32_t GetChars(char* buffer, uint32_t n, bool mustFill, bool skipWhiteSpace);
+    // Gives back the read-ahead: the stream then stands after the last
+    // consumed byte (throws on a host error).
+    void GiveBack();
+
+private:
+    char Next();
+
+    const HostStreamRef& stream_;
+    QELSharedBuffHandle buffer_;
+    const char* data_;
+    uint32_t capacity_ = 512;
+    uint32_t position_ = 0;
+    uint32_t unconsumed_ = 0;
+    bool givenBack_ = false;
+};
+
+class TypeAStreamer : public StreamerBase {};
+
+class Version10 final : public TypeAStreamer {
+public:
+    const char* GetVersion() const override { return kVersion; }
+    void Serialize(const HostStreamRef& stream, const CPOSObject& object) override;
+    void Deserialize(CPOSObject& out, const HostStreamRef& stream) override;
+
+    void WriteValue(OCharStream& out, const CPOSObject& object);
+    CPOSObject ReadValue(ICharStream& in);
+    static const KindRow* FindReader(char open);
+    static const KindRow* FindWriter(const CPOSObject& object);
+
+    // A line feed and one tab per indentation level.
+    void LineBreak(OCharStream& out);
+
+    static constexpr const char kVersion[] = "POSStreamerTypeA_Version1.0";
+    int32_t indent = 0;
+    unsigned depth = 0;  // nesting of the value being read or written
+};
+
+}  // namespace NPOSStreamerImpl::NTypeAImpl

@@ -1,0 +1,265 @@
+// The TypeA reader.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "frame/errors.h"
+#include "frame/host_calls.h"
+#include "frame/host_services.h"
+#include "serializer/typea_kinds.h"
+
+namespace NPOSStreamerImpl::NTypeAImpl {
+
+using QEL_T_MT::CPOSArray;
+using QEL_T_MT::CPOSBinData;
+using QEL_T_MT::CPOSDict;
+using QEL_T_MT::CPOSNumber;
+using QEL_T_MT::CPOSString;
+using QEL_T_MT::CPOSUnicodeString;
+using QEL_T_MT::POSException;
+
+// ------------------------------------------------------------------ ICharStream
+
+ICharStream::ICharStream(const HostStreamRef& stream)
+    : stream_(stream), buffer_(QEL_T_MT::NewSharedBuffer(512, nullptr, nullptr, nullptr)) {
+    try {
+        data_ = static_cast<const char*>(QEL_T_MT::Slot<QELSharedBuffGetBufferProc>(
+            QEL_T_MT::RequireTable(QEL_T_MT::HostInterface::SharedBuff), QEL_T_MT::slot::GetBuffer)(buffer_));
+    } catch (...) {
+        QEL_T_MT::host::BufferRelease(buffer_);
+        throw;
+    }
+}
+
+ICharStream::~ICharStream() {
+    try {
+        GiveBack();
+    } catch (...) {
+        // Already failing: the first error is the one the caller sees.
+    }
+    QEL_T_MT::host::BufferRelease(buffer_);
+}
+
+void ICharStream::GiveBack() {
+    if (givenBack_) return;
+    givenBack_ = true;
+    const int64_t position = stream_.Mark();
+    // Computed on the low 32 bits, as the format has always done.
+    const auto back = static_cast<int32_t>(static_cast<uint32_t>(position) - unconsumed_);
+    unconsumed_ = 0;
+    stream_.Seek(back, 0);
+}
+
+char ICharStream::Next() {
+    if (unconsumed_ == 0) {
+        const uint64_t count = stream_.Read(const_cast<char*>(data_), capacity_);
+        if (count == 0) throw POSException("unexpected EOF");
+        position_ = 0;
+        unconsumed_ = static_cast<uint32_t>(count < capacity_ ? count : capacity_);
+    }
+    --unconsumed_;
+    return data_[position_++];
+}
+
+bool ICharStream::GetChar(char& byte) {
+    char c = Next();
+    if (c != '\\') {
+        if (params.foldWhiteSpace && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) c = ' ';
+        byte = c;
+        return c != params.close;
+    }
+    const char e = Next();
+    if (e >= '0' && e <= '9') {
+        const char f = Next();
+        const char g = Next();
+        byte = static_cast<char>(((e - '0') * 64 + (f - '0') * 8 + (g - '0')) & 0xFF);
+        return true;
+    }
+    for (const char* pair = params.escapes; pair[0] != '\0'; pair += 2) {
+        if (pair[1] == e) {
+            byte = pair[0];
+            return true;
+        }
+    }
+    throw POSException("Unexpected escape sequence");
+}
+
+uint32_t ICharStream::GetChars(char* buffer, uint32_t n, bool mustFill, bool skipWhiteSpace) {
+    uint32_t count = 0;
+    char byte;
+    while (count < n && GetChar(byte)) {
+        if (skipWhiteSpace && (byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r')) continue;
+        buffer[count++] = byte;
+    }
+    if (mustFill && count < n) throw POSException("GetChars ran out of input");
+    return count;
+}
+
+// ------------------------------------------------------------------ Version10
+
+void Version10::Deserialize(CPOSObject& out, const HostStreamRef& stream) {
+    ICharStream in(stream);
+    out = ReadValue(in);
+    in.GiveBack();
+}
+
+CPOSObject Version10::ReadValue(ICharStream& in) {
+    char open;
+    do {
+        if (!in.GetChar(open)) return CPOSObject();  // the enclosing value ended
+    } while (open == ' ');
+    const KindRow* row = FindReader(open);
+    if (row == nullptr) throw POSException("Cannot determine streaming params");
+    const NestedValue nested(*this, in, row->params);
+    return row->read(*this, in);
+}
+
+namespace {
+
+int HexDigit(char c) noexcept {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// As a hex scan reads it: leading digits count, a non-digit start gives 0.
+unsigned ScanHex(const char* text, size_t n) noexcept {
+    unsigned value = 0;
+    for (size_t i = 0; i < n && HexDigit(text[i]) >= 0; ++i) value = value * 16 + static_cast<unsigned>(HexDigit(text[i]));
+    return value;
+}
+
+// Decimal text to double without regard to the locale; no digits give 0.
+double ToDouble(const char* text, size_t n) {
+    const char* first = text;
+    const char* last = text + n;
+    if (first < last && *first == '+') {
+        ++first;
+        if (first < last && (*first == '+' || *first == '-')) return 0;
+    }
+    double value = 0;
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the range of a double: as the C conversion saturates.
+        const std::string copy(text, n);
+        return std::strtod(copy.c_str(), nullptr);
+    }
+    return result.ec == std::errc() ? value : 0;
+}
+
+// A host-heap buffer that doubles when full.
+template <class T>
+class GrowingBuffer final {
+public:
+    explicit GrowingBuffer(uint64_t capacity)
+        : data_(static_cast<T*>(QEL_T_MT::HostAlloc(capacity * sizeof(T)))), capacity_(capacity) {}
+    ~GrowingBuffer() { QEL_T_MT::host::Free(data_); }
+    GrowingBuffer(const GrowingBuffer&) = delete;
+    GrowingBuffer& operator=(const GrowingBuffer&) = delete;
+
+    void Grow(uint64_t atLeast) {
+        uint64_t capacity = capacity_;
+        while (capacity < atLeast) capacity *= 2;
+        if (capacity == capacity_) return;
+        data_ = static_cast<T*>(QEL_T_MT::HostRealloc(data_, capacity * sizeof(T)));
+        capacity_ = capacity;
+    }
+    T* data() noexcept { return data_; }
+    uint64_t capacity() const noexcept { return capacity_; }
+
+private:
+    T* data_;
+    uint64_t capacity_;
+};
+
+}  // namespace
+
+CPOSObject ReadNumber(Version10&, ICharStream& in) {
+    char text[64];
+    const uint32_t n = in.GetChars(text, 63, false, false);
+    text[n] = '\0';
+    if (n < 1 || n > 62 || std::strspn(text, "+-0123456789.Ee") < n) throw POSException("malformed number");
+    return CPOSNumber::New(ToDouble(text, n));
+}
+
+CPOSObject ReadString(Version10&, ICharStream& in) {
+    GrowingBuffer<char> text(32);
+    uint64_t length = 0;
+    for (;;) {
+        const uint64_t room = text.capacity() - length;
+        length += in.GetChars(text.data() + length, static_cast<uint32_t>(room), false, false);
+        if (length < text.capacity()) break;
+        text.Grow(text.capacity() * 2);
+    }
+    text.data()[length] = '\0';  // a NUL from an escape ends the text there
+    return CPOSString(text.data());
+}
+
+CPOSObject ReadUnicode(Version10&, ICharStream& in) {
+    GrowingBuffer<uint16_t> units(32);
+    uint64_t count = 0;
+    for (;;) {
+        char digits[4];
+        const uint32_t n = in.GetChars(digits, 4, false, false);
+        if (n == 0) break;
+        if (n < 4) throw POSException("malformed Unicode string");
+        if (count + 1 >= units.capacity()) units.Grow(units.capacity() * 2);
+        units.data()[count++] = static_cast<uint16_t>(ScanHex(digits, 2) << 8 | ScanHex(digits + 2, 2));
+    }
+    units.data()[count] = 0;
+    return CPOSUnicodeString::New(units.data());
+}
+
+CPOSObject ReadBinData(Version10& streamer, ICharStream& in) {
+    const CPOSString typeName(streamer.ReadValue(in), false);
+    const CPOSNumber sizeValue(streamer.ReadValue(in), false);
+    const double size = sizeValue.Get();
+    // Truncated toward zero; the low 32 bits are the count.
+    const int64_t whole = !(size == size) ? 0
+                          : size >= 9.2e18 ? INT64_MAX
+                          : size <= -9.2e18 ? INT64_MIN
+                                            : static_cast<int64_t>(size);
+    const auto count = static_cast<uint32_t>(static_cast<uint64_t>(whole));
+    // The bytes grow as they arrive, so that a hostile size cannot claim
+    // memory that the data does not back.
+    GrowingBuffer<unsigned char> bytes(count < 4096 ? (count == 0 ? 1 : count) : 4096);
+    for (uint32_t i = 0; i < count; ++i) {
+        char digits[2];
+        in.GetChars(digits, 2, true, true);
+        if (i >= bytes.capacity()) bytes.Grow(std::min<uint64_t>(bytes.capacity() * 2, count));
+        bytes.data()[i] = static_cast<unsigned char>(ScanHex(digits, 2) & 0xFF);
+    }
+    char byte;
+    while (in.GetChar(byte))
+        if (byte != ' ') throw POSException("Unexpected chars after binary data");
+    return CPOSBinData::New(typeName.Get(), bytes.data(), count);
+}
+
+CPOSObject ReadRawPointer(Version10&, ICharStream&) {
+    throw POSException("Cannot meaningfully read in a raw pointer (write is for debugging only)");
+}
+
+CPOSObject ReadArray(Version10& streamer, ICharStream& in) {
+    const CPOSArray array = CPOSArray::New();
+    while (const CPOSObject item = streamer.ReadValue(in)) array.Append(item);
+    return array;
+}
+
+CPOSObject ReadDict(Version10& streamer, ICharStream& in) {
+    const CPOSDict dict = CPOSDict::New();
+    for (;;) {
+        const CPOSObject keyValue = streamer.ReadValue(in);
+        if (keyValue.empty()) break;
+        const CPOSString key(keyValue, false);
+        const CPOSObject value = streamer.ReadValue(in);
+        if (value.empty()) throw POSException("missing dictionary value");
+        dict.Put(key.Get(), value);
+    }
+    return dict;
+}
+
+}  // namespace NPOSStreamerImpl::NTypeAImpl

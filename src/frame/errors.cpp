@@ -111,11 +111,23 @@ const char* ReportText(const std::exception& e) noexcept {
     return e.what();
 }
 
+namespace {
+thread_local uint64_t tReportedFailures = 0;
+}  // namespace
+
+uint64_t ReportedFailures() noexcept { return tReportedFailures; }
+
 namespace detail {
 
-void ReportCaught(const std::exception& e) noexcept { ReportToHost(ReportText(e)); }
+void ReportCaught(const std::exception& e) noexcept {
+    ++tReportedFailures;
+    ReportToHost(ReportText(e));
+}
 
-void ReportUnknown() noexcept { ReportToHost(kUnknownError); }
+void ReportUnknown() noexcept {
+    ++tReportedFailures;
+    ReportToHost(kUnknownError);
+}
 
 QELErrorHandle ErrorForCaught(const std::exception& e) noexcept {
     try {

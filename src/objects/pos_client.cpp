@@ -1,6 +1,7 @@
 #include "objects/pos_client.h"
 
 #include "frame/errors.h"
+#include "frame/guards.h"
 #include "frame/method_tables.h"
 #include "frame/process_wide.h"
 
@@ -53,9 +54,11 @@ bool ImportObjectMethods(QELContainerHandle container, bool required, void** pro
     return ImportInstanceMethods(rows::kObject, RowCount(rows::kObject), container, required, procs);
 }
 
-template <class Proc>
-Proc P(POSInterface which, uint32_t slot) {
-    return POSClientProc<Proc>(which, slot);
+// Calls a published procedure; a failure it reported fails the caller too.
+template <class Proc, class... Args>
+auto Call(POSInterface which, uint32_t slot, Args... args) {
+    const Proc proc = POSClientProc<Proc>(which, slot);
+    return Checked([&] { return proc(args...); });
 }
 
 // Asks the kind's IsPOS procedure; a mismatch empties the copy.
@@ -63,7 +66,7 @@ template <class Client, class IsProc>
 void Downcast(Client& self, const CPOSObject& object, bool quiet, POSInterface which, uint32_t isSlot,
               const char* message) {
     static_cast<CPOSObject&>(self) = object;
-    if (!self.empty() && P<IsProc>(which, isSlot)(self.handle()) != 0) return;
+    if (!self.empty() && POSClientProc<IsProc>(which, isSlot)(self.handle()) != 0) return;
     self.Reset();
     if (!quiet) throw POSException(message);
 }
@@ -97,7 +100,8 @@ CPOSObject CPOSObject::Clone() const {
 }
 
 bool CPOSObject::IsEqual(const CPOSObject& other) const {
-    return ProcCast<POSObjectIsEqualProc>(procs_[pos_slot::IsEqual])(handle(), other.handle()) != 0;
+    const auto isEqual = ProcCast<POSObjectIsEqualProc>(procs_[pos_slot::IsEqual]);
+    return Checked([&] { return isEqual(handle(), other.handle()); }) != 0;
 }
 
 // ------------------------------------------------------------------ scalars
@@ -107,9 +111,9 @@ CPOSNumber::CPOSNumber(const CPOSObject& object, bool quiet) {
                                                     "downcast from CPOSObject to CPOSNumber failed");
 }
 CPOSNumber CPOSNumber::New(double value) {
-    return Wrap<CPOSNumber>(P<POSNumberNewPOSNumberProc>(POSInterface::Number, pos_slot::New)(value));
+    return Wrap<CPOSNumber>(Call<POSNumberNewPOSNumberProc>(POSInterface::Number, pos_slot::New, value));
 }
-double CPOSNumber::Get() const { return P<POSNumberGetProc>(POSInterface::Number, pos_slot::Get)(handle()); }
+double CPOSNumber::Get() const { return Call<POSNumberGetProc>(POSInterface::Number, pos_slot::Get, handle()); }
 
 CPOSString::CPOSString(const CPOSObject& object, bool quiet) {
     Downcast<CPOSString, POSStringIsPOSStringProc>(*this, object, quiet, POSInterface::String, pos_slot::Is,
@@ -117,9 +121,9 @@ CPOSString::CPOSString(const CPOSObject& object, bool quiet) {
 }
 CPOSString::CPOSString(const char* text) {
     static_cast<CPOSObject&>(*this) =
-        CPOSObject(P<POSStringNewPOSStringProc>(POSInterface::String, pos_slot::New)(text));
+        CPOSObject(Call<POSStringNewPOSStringProc>(POSInterface::String, pos_slot::New, text));
 }
-const char* CPOSString::Get() const { return P<POSStringGetProc>(POSInterface::String, pos_slot::Get)(handle()); }
+const char* CPOSString::Get() const { return Call<POSStringGetProc>(POSInterface::String, pos_slot::Get, handle()); }
 
 CPOSUnicodeString::CPOSUnicodeString(const CPOSObject& object, bool quiet) {
     Downcast<CPOSUnicodeString, POSUnicodeStringIsPOSUnicodeStringProc>(
@@ -128,10 +132,10 @@ CPOSUnicodeString::CPOSUnicodeString(const CPOSObject& object, bool quiet) {
 }
 CPOSUnicodeString CPOSUnicodeString::New(const uint16_t* units) {
     return Wrap<CPOSUnicodeString>(
-        P<POSUnicodeStringNewPOSUnicodeStringProc>(POSInterface::UnicodeString, pos_slot::New)(units));
+        Call<POSUnicodeStringNewPOSUnicodeStringProc>(POSInterface::UnicodeString, pos_slot::New, units));
 }
 const uint16_t* CPOSUnicodeString::Get() const {
-    return P<POSUnicodeStringGetProc>(POSInterface::UnicodeString, pos_slot::Get)(handle());
+    return Call<POSUnicodeStringGetProc>(POSInterface::UnicodeString, pos_slot::Get, handle());
 }
 
 CPOSBinData::CPOSBinData(const CPOSObject& object, bool quiet) {
@@ -141,16 +145,16 @@ CPOSBinData::CPOSBinData(const CPOSObject& object, bool quiet) {
 }
 CPOSBinData CPOSBinData::New(const char* typeName, const void* data, uint32_t size) {
     return Wrap<CPOSBinData>(
-        P<POSBinDataNewPOSBinDataProc>(POSInterface::BinData, pos_slot::NewBinData)(typeName, data, size));
+        Call<POSBinDataNewPOSBinDataProc>(POSInterface::BinData, pos_slot::NewBinData, typeName, data, size));
 }
 const char* CPOSBinData::TypeName() const {
-    return P<POSBinDataGetTypeNameProc>(POSInterface::BinData, pos_slot::GetTypeName)(handle());
+    return Call<POSBinDataGetTypeNameProc>(POSInterface::BinData, pos_slot::GetTypeName, handle());
 }
 const void* CPOSBinData::Data() const {
-    return P<POSBinDataGetBinDataProc>(POSInterface::BinData, pos_slot::GetBinData)(handle());
+    return Call<POSBinDataGetBinDataProc>(POSInterface::BinData, pos_slot::GetBinData, handle());
 }
 uint32_t CPOSBinData::Size() const {
-    return P<POSBinDataGetSizeProc>(POSInterface::BinData, pos_slot::GetSize)(handle());
+    return Call<POSBinDataGetSizeProc>(POSInterface::BinData, pos_slot::GetSize, handle());
 }
 
 CPOSRawPointer::CPOSRawPointer(const CPOSObject& object, bool quiet) {
@@ -160,13 +164,13 @@ CPOSRawPointer::CPOSRawPointer(const CPOSObject& object, bool quiet) {
 }
 CPOSRawPointer CPOSRawPointer::New(void* pointer, QELRawPointerReleaseProc release) {
     return Wrap<CPOSRawPointer>(
-        P<POSRawPointerNewPOSRawPointerProc>(POSInterface::RawPointer, pos_slot::NewRawPointer)(pointer, release));
+        Call<POSRawPointerNewPOSRawPointerProc>(POSInterface::RawPointer, pos_slot::NewRawPointer, pointer, release));
 }
 void* CPOSRawPointer::Pointer() const {
-    return P<POSRawPointerGetRawPointerProc>(POSInterface::RawPointer, pos_slot::GetRawPointer)(handle());
+    return Call<POSRawPointerGetRawPointerProc>(POSInterface::RawPointer, pos_slot::GetRawPointer, handle());
 }
 QELRawPointerReleaseProc CPOSRawPointer::ReleaseProc() const {
-    return P<POSRawPointerGetReleaseProcProc>(POSInterface::RawPointer, pos_slot::GetReleaseProc)(handle());
+    return Call<POSRawPointerGetReleaseProcProc>(POSInterface::RawPointer, pos_slot::GetReleaseProc, handle());
 }
 
 // ------------------------------------------------------------------ array
@@ -176,23 +180,23 @@ CPOSArray::CPOSArray(const CPOSObject& object, bool quiet) {
                                                  "downcast from CPOSObject to CPOSArray failed");
 }
 CPOSArray CPOSArray::New() {
-    return Wrap<CPOSArray>(P<POSArrayNewPOSArrayProc>(POSInterface::Array, pos_slot::NewArray)());
+    return Wrap<CPOSArray>(Call<POSArrayNewPOSArrayProc>(POSInterface::Array, pos_slot::NewArray));
 }
-uint32_t CPOSArray::Count() const { return P<POSArrayCountProc>(POSInterface::Array, pos_slot::Count)(handle()); }
+uint32_t CPOSArray::Count() const { return Call<POSArrayCountProc>(POSInterface::Array, pos_slot::Count, handle()); }
 CPOSObject CPOSArray::GetAt(uint32_t index, bool quiet) const {
-    QELContainerHandle member = P<POSArrayGetAtProc>(POSInterface::Array, pos_slot::GetAt)(handle(), index);
+    QELContainerHandle member = Call<POSArrayGetAtProc>(POSInterface::Array, pos_slot::GetAt, handle(), index);
     if (member != nullptr) return CPOSObject(member);
     if (!quiet) throw POSException("CPOSArray::GetAt subscript failed");
     return CPOSObject();
 }
 void CPOSArray::SetAt(uint32_t index, const CPOSObject& value) const {
-    P<POSArraySetAtProc>(POSInterface::Array, pos_slot::SetAt)(handle(), index, value.handle());
+    Call<POSArraySetAtProc>(POSInterface::Array, pos_slot::SetAt, handle(), index, value.handle());
 }
 void CPOSArray::Append(const CPOSObject& value) const {
-    P<POSArrayAppendProc>(POSInterface::Array, pos_slot::Append)(handle(), value.handle());
+    Call<POSArrayAppendProc>(POSInterface::Array, pos_slot::Append, handle(), value.handle());
 }
 void CPOSArray::Remove(uint32_t index) const {
-    P<POSArrayRemoveProc>(POSInterface::Array, pos_slot::RemoveAt)(handle(), index);
+    Call<POSArrayRemoveProc>(POSInterface::Array, pos_slot::RemoveAt, handle(), index);
 }
 
 // ------------------------------------------------------------------ dictionary
@@ -202,10 +206,10 @@ CPOSDict::CPOSDict(const CPOSObject& object, bool quiet) {
                                               "downcast from CPOSObject to CPOSDict failed");
 }
 CPOSDict CPOSDict::New() {
-    return Wrap<CPOSDict>(P<POSDictNewPOSDictProc>(POSInterface::Dict, pos_slot::NewDict)());
+    return Wrap<CPOSDict>(Call<POSDictNewPOSDictProc>(POSInterface::Dict, pos_slot::NewDict));
 }
 CPOSObject CPOSDict::Get(QELStringAtom key, bool quiet) const {
-    QELContainerHandle value = P<POSDictGetProc>(POSInterface::Dict, pos_slot::DictGet)(handle(), key);
+    QELContainerHandle value = Call<POSDictGetProc>(POSInterface::Dict, pos_slot::DictGet, handle(), key);
     if (value != nullptr) return CPOSObject(value);
     if (!quiet) throw POSException("CPOSDict::Get failed");
     return CPOSObject();
@@ -219,34 +223,34 @@ CPOSString CPOSDict::GetString(const char* key, bool quiet) const { return CPOSS
 CPOSArray CPOSDict::GetArray(const char* key, bool quiet) const { return CPOSArray(Get(key, quiet), quiet); }
 CPOSDict CPOSDict::GetDict(const char* key, bool quiet) const { return CPOSDict(Get(key, quiet), quiet); }
 CPOSObject CPOSDict::DeepGet(QELStringAtom address) const {
-    QELContainerHandle value = P<POSDictDeepGetProc>(POSInterface::Dict, pos_slot::DeepGet)(handle(), address);
+    QELContainerHandle value = Call<POSDictDeepGetProc>(POSInterface::Dict, pos_slot::DeepGet, handle(), address);
     return value != nullptr ? CPOSObject(value) : CPOSObject();
 }
 void CPOSDict::Put(QELStringAtom key, const CPOSObject& value) const {
-    P<POSDictPutProc>(POSInterface::Dict, pos_slot::Put)(handle(), key, value.handle());
+    Call<POSDictPutProc>(POSInterface::Dict, pos_slot::Put, handle(), key, value.handle());
 }
 void CPOSDict::Put(const char* key, const CPOSObject& value) const {
     const QELStringAtomRef atom(key);
     Put(atom.atom(), value);
 }
 void CPOSDict::Remove(QELStringAtom key) const {
-    P<POSDictRemoveProc>(POSInterface::Dict, pos_slot::Remove)(handle(), key);
+    Call<POSDictRemoveProc>(POSInterface::Dict, pos_slot::Remove, handle(), key);
 }
 
 CPOSDictIterator::CPOSDictIterator(const CPOSDict& dict)
-    : iterator_(P<POSDictIteratorNewPOSDictIteratorProc>(POSInterface::DictIterator, pos_slot::NewIterator)(
+    : iterator_(Call<POSDictIteratorNewPOSDictIteratorProc>(POSInterface::DictIterator, pos_slot::NewIterator, 
           dict.handle())) {}
 void CPOSDictIterator::Begin() const {
-    P<POSDictIteratorBeginProc>(POSInterface::DictIterator, pos_slot::Begin)(iterator_.handle());
+    Call<POSDictIteratorBeginProc>(POSInterface::DictIterator, pos_slot::Begin, iterator_.handle());
 }
 void CPOSDictIterator::Next() const {
-    P<POSDictIteratorNextProc>(POSInterface::DictIterator, pos_slot::Next)(iterator_.handle());
+    Call<POSDictIteratorNextProc>(POSInterface::DictIterator, pos_slot::Next, iterator_.handle());
 }
 bool CPOSDictIterator::IsDone() const {
-    return P<POSDictIteratorIsDoneProc>(POSInterface::DictIterator, pos_slot::IsDone)(iterator_.handle()) != 0;
+    return Call<POSDictIteratorIsDoneProc>(POSInterface::DictIterator, pos_slot::IsDone, iterator_.handle()) != 0;
 }
 const char* CPOSDictIterator::CurKey() const {
-    return P<POSDictIteratorCurKeyProc>(POSInterface::DictIterator, pos_slot::CurKey)(iterator_.handle());
+    return Call<POSDictIteratorCurKeyProc>(POSInterface::DictIterator, pos_slot::CurKey, iterator_.handle());
 }
 
 }  // namespace QEL_T_MT

@@ -31,7 +31,8 @@ HostConfig HostConfig::FromEnvironment() {
 std::string Books::ToString() const {
     return "containers=" + std::to_string(containers) + " atomRefs=" + std::to_string(atomRefs) +
            " errorRefs=" + std::to_string(errorRefs) + " buffers=" + std::to_string(buffers) +
-           " memoryBlocks=" + std::to_string(memoryBlocks);
+           " memoryBlocks=" + std::to_string(memoryBlocks) + " streamData=" + std::to_string(streamData) +
+           " openFiles=" + std::to_string(openFiles);
 }
 
 Host::State::State(HostConfig c)
@@ -184,6 +185,8 @@ Books Host::books() const {
     b.errorRefs = state_->errorRefs.load();
     b.buffers = state_->liveBuffers.load();
     b.memoryBlocks = state_->liveBlocks.load();
+    b.streamData = state_->liveStreamData.load();
+    b.openFiles = state_->openFiles.load();
     return b;
 }
 
@@ -222,7 +225,10 @@ void Host::HideMethod(std::string_view interfaceName, std::string_view methodNam
     state_->registry.Hide(interfaceName, methodName);
 }
 
-void Host::UnhideAll() { state_->registry.UnhideAll(); }
+void Host::UnhideAll() {
+    state_->registry.UnhideAll();
+    state_->hiddenStreamMethods.store(0);
+}
 
 void Host::BumpUnregisterCounter() {
     std::atomic_ref<uint32_t>(state_->unregisterCounter).fetch_add(1, std::memory_order_release);

@@ -115,6 +115,19 @@ struct Host::State final {
     std::atomic<uint64_t> registrations{0};
     std::atomic<uint64_t> refuseRegistrationAt{0};
 
+    // Streams: live data behind memory streams, open files, and the faults
+    // of the host's own (memory and file) streams.
+    std::atomic<int64_t> liveStreamData{0};
+    std::atomic<int64_t> openFiles{0};
+    std::atomic<uint64_t> streamCalls{0};
+    std::atomic<uint64_t> streamFaultCalls{0};  // calls of the targeted methods since arming
+    std::atomic<uint64_t> failStreamCallAt{0};  // 0 = disarmed
+    std::atomic<uint32_t> streamFaultMethods{0};
+    std::atomic<bool> streamFaultPersistent{false};
+    std::atomic<uint64_t> streamFaultsInjected{0};
+    std::atomic<uint64_t> streamReadLimit{0};  // 0 = no limit
+    std::atomic<uint32_t> hiddenStreamMethods{0};
+
     mutable std::mutex logLock;
     std::vector<std::string> reports;
     std::vector<RegistryEvent> registryLog;
@@ -145,6 +158,22 @@ ErrorObject* MakeError(const char* message, const char* component, uint32_t id);
 ErrorObject* CoreError(uint32_t code);  // with a new booked reference
 void* HostMalloc(uint64_t size);
 void HostMfree(void* block);
+
+// Containers of count 0 (floating); hostKind non-null for containers whose
+// methods the host supplies itself (streams), answered by HostKindMethod.
+QELErrorHandle NewContainer(QELContainerHandle* out, void* object, Atom* implementationName,
+                            QELDestroyProc destroy, Atom* interfaceName, void* hostKind);
+void* HostKindMethod(void* hostKind, const char* methodName, const char* procTypeName);
+
+// The stream factory rows.
+QELErrorHandle NewMemoryStreamProc(QELContainerHandle* out);
+QELErrorHandle NewFileStreamProc(QELContainerHandle* out, const char* path, const char* mode);
+QELErrorHandle NewClientStreamProc(QELContainerHandle* out, void* object, QELClientReadProc read,
+                                   QELClientWriteProc write, QELClientCreateRewindableProc createRewindable,
+                                   QELClientRewindProc rewind, QELClientCreatePositionableProc createPositionable,
+                                   QELClientMarkProc mark, QELClientSeekProc seek, QELDestroyProc destroy);
+// The rows bound but never called: they refuse with a host error.
+QELErrorHandle UnsupportedStreamProc(QELContainerHandle* out);
 
 // Library loading (per platform).
 void* OpenLibrary(const std::string& path, std::string* error);

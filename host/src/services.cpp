@@ -125,7 +125,6 @@ void DestroyContainer(ContainerHeader* c) {
 
 }  // namespace
 
-// Makes a container of count 0 (floating). Exposed for host-made streams.
 QELErrorHandle NewContainer(QELContainerHandle* out, void* object, Atom* implementationName,
                             QELDestroyProc destroy, Atom* interfaceName, void* hostKind) {
     *out = nullptr;
@@ -183,9 +182,6 @@ void DecrementWithoutDelete(QELContainerHandle container) {
 }
 
 }  // namespace
-
-// Exposed for host-made containers whose methods the host itself supplies.
-void* HostKindMethod(void* hostKind, const char* methodName, const char* procTypeName);
 
 namespace {
 
@@ -303,20 +299,12 @@ int32_t IsMultiThreaded() { return 1; }
 // nothing to do.
 void* Unsupported() { return nullptr; }
 
-// Stream factory rows until real streams exist.
-QELErrorHandle NoStreams(QELContainerHandle* out) {
-    if (out != nullptr) *out = nullptr;
-    return H(MakeError("streams are not available in this host", "HOST", 6));
-}
-
 template <class Proc>
 void* P(Proc proc) noexcept {
     return reinterpret_cast<void*>(proc);
 }
 
 }  // namespace
-
-void* HostKindMethod(void*, const char*, const char*) { return nullptr; }
 
 void* HostMalloc(uint64_t size) {
     const size_t header = HeaderSize();
@@ -424,16 +412,17 @@ void RegisterHostInterfaces(Host::State& s) {
         {"QELSharedBuffInterface", "GetSize", "QELSharedBuffGetSizeProc", P(&BufferGetSize)},
 
         {"QELStreamFactoryInterface", "NewPositionableMemoryStream", "QELNewPositionableMemoryStreamProc",
-         P(&NoStreams)},
+         P(&NewMemoryStreamProc)},
         {"QELStreamFactoryInterface", "NewPositionableBufferStream", "QELNewPositionableBufferStreamProc",
-         P(&NoStreams)},
+         P(&UnsupportedStreamProc)},
         {"QELStreamFactoryInterface", "NewPositionableFileStream", "QELNewPositionableFileStreamProc",
-         P(&NoStreams)},
-        {"QELStreamFactoryInterface", "NewClientSimpleStream", "QELNewClientSimpleStreamProc", P(&NoStreams)},
+         P(&NewFileStreamProc)},
+        {"QELStreamFactoryInterface", "NewClientSimpleStream", "QELNewClientSimpleStreamProc",
+         P(&UnsupportedStreamProc)},
         {"QELStreamFactoryInterface", "NewClientRewindableStream", "QELNewClientRewindableStreamProc",
-         P(&NoStreams)},
+         P(&UnsupportedStreamProc)},
         {"QELStreamFactoryInterface", "NewClientPositionableStream", "QELNewClientPositionableStreamProc",
-         P(&NoStreams)},
+         P(&NewClientStreamProc)},
     };
     for (const HostRow& row : rows) s.registry.Add(row.interfaceName, row.methodName, row.procTypeName, row.proc);
 

@@ -35,11 +35,52 @@ struct Books final {
     int64_t errorRefs = 0;
     int64_t buffers = 0;
     int64_t memoryBlocks = 0;
+    int64_t streamData = 0;  // byte stores shared by memory streams and their copies
+    int64_t openFiles = 0;   // files held by file streams
 
     bool AllZero() const {
-        return containers == 0 && atomRefs == 0 && errorRefs == 0 && buffers == 0 && memoryBlocks == 0;
+        return containers == 0 && atomRefs == 0 && errorRefs == 0 && buffers == 0 && memoryBlocks == 0 &&
+               streamData == 0 && openFiles == 0;
     }
     std::string ToString() const;
+};
+
+// The seven methods of a host stream, as flags: which methods a fault
+// targets, or which a stream hides.
+enum class StreamMethod : uint32_t {
+    Read = 1u << 0,
+    Write = 1u << 1,
+    CreateIndependentlyRewindableStream = 1u << 2,
+    Rewind = 1u << 3,
+    CreateIndependentlyPositionableStream = 1u << 4,
+    Mark = 1u << 5,
+    Seek = 1u << 6,
+    All = (1u << 7) - 1,
+};
+constexpr StreamMethod operator|(StreamMethod a, StreamMethod b) noexcept {
+    return static_cast<StreamMethod>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
+}
+
+// One counted reference to a container, given back (Release) when it goes.
+// Host-made containers start floating (count 0), so a test or tool that
+// keeps one holds it in this.
+class ContainerRef final {
+public:
+    ContainerRef() noexcept = default;
+    // Takes a reference (AddRef); a null or refused handle leaves this empty.
+    explicit ContainerRef(QELContainerHandle handle);
+    ~ContainerRef();
+    ContainerRef(ContainerRef&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    ContainerRef& operator=(ContainerRef&& other) noexcept;
+    ContainerRef(const ContainerRef&) = delete;
+    ContainerRef& operator=(const ContainerRef&) = delete;
+
+    QELContainerHandle get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+    void reset() noexcept;
+
+private:
+    QELContainerHandle handle_ = nullptr;
 };
 
 struct RegistryEvent final {
@@ -111,6 +152,39 @@ public:
     // Moves the unregister counter as a withdrawal elsewhere would.
     void BumpUnregisterCounter();
     uint32_t UnregisterCount() const noexcept;
+
+    // --- Streams -----------------------------------------------------------
+    // Streams made as the stream factory makes them: floating (count 0).
+    // A memory stream holding bytes, positioned at 0; null when an
+    // allocation fault strikes.
+    QELContainerHandle NewMemoryStream(std::string_view bytes = {});
+    // A file stream opened with a mode as fopen takes it; null, with the
+    // host error's message in error, when the file cannot be opened.
+    QELContainerHandle NewFileStream(const std::string& path, const char* mode, std::string* error = nullptr);
+    // The bytes of a memory stream (shared with its independent copies),
+    // whatever its position. Both throw std::invalid_argument for a handle
+    // that is not a memory stream of this host.
+    std::string MemoryStreamContents(QELContainerHandle stream) const;
+    // Replaces them and puts this stream at 0 (its copies keep their places).
+    void SetMemoryStreamContents(QELContainerHandle stream, std::string_view bytes);
+    uint64_t MemoryStreamPosition(QELContainerHandle stream) const;
+
+    // --- Stream faults -------------------------------------------------------
+    // These act on the host's own streams (memory and file), not on streams
+    // that forward to the library. Every call of a stream method there is a
+    // stream call.
+    // The nth call from now (1 = the next) of one of methods fails with a host
+    // error; with persistent, every later one fails too. 0 disarms. A sweep
+    // arms 1, 2, 3, ... until StreamFaultsInjected() stays put.
+    void FailStreamCall(uint64_t nth, StreamMethod methods = StreamMethod::All, bool persistent = false);
+    uint64_t StreamCalls() const noexcept;           // stream calls so far
+    uint64_t StreamFaultsInjected() const noexcept;  // stream calls failed on purpose so far
+    // Read gives at most maxBytes per call, even before the end. 0 lifts it.
+    void LimitStreamReads(uint64_t maxBytes);
+    // GetMethod no longer finds these methods on any stream the host makes,
+    // client streams included (the library must cope with a stream of fewer
+    // tables). UnhideAll restores them.
+    void HideStreamMethods(StreamMethod methods);
 
     struct State;
 

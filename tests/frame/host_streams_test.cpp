@@ -1,0 +1,156 @@
+// Library streams published to the host, and host streams used through
+// HostStreamRef.
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "frame/errors.h"
+#include "frame/host_streams.h"
+#include "linked_library.h"
+#include "qelhost/pos.h"
+
+namespace {
+
+using namespace QEL_T_MT;
+using qelhost::pos::Ref;
+using qeltest::LinkedLibraryTest;
+
+// A library stream over a string, counting its deletions; it can be told to
+// throw from Mark and Read.
+class StringStream final : public QELClientPositionableStream {
+public:
+    static inline int deleted = 0;
+    static inline int seeks = 0;
+
+    explicit StringStream(std::string* data) : data_(data) {}
+    ~StringStream() override { ++deleted; }
+
+    uint64_t Read(void* buffer, uint64_t size) override {
+        if (failing) throw DWEException("read failed");
+        const uint64_t n = std::min<uint64_t>(size, data_->size() - position_);
+        std::memcpy(buffer, data_->data() + position_, n);
+        position_ += n;
+        return n;
+    }
+    void Write(const void* data, uint64_t size) override {
+        data_->replace(position_, size, static_cast<const char*>(data), size);
+        position_ += size;
+    }
+    QELClientPositionableStream* CreateIndependentlyPositionableStream() override { return new StringStream(data_); }
+    void Seek(int64_t position, int64_t) override {
+        ++seeks;
+        position_ = static_cast<uint64_t>(position);
+    }
+    int64_t Mark() override {
+        if (failing) throw std::bad_alloc();
+        return static_cast<int64_t>(position_);
+    }
+
+    bool failing = false;
+
+private:
+    std::string* data_;
+    uint64_t position_ = 0;
+};
+
+class HostStreamsTest : public LinkedLibraryTest {
+protected:
+    template <class Proc>
+    Proc Method(QELContainerHandle stream, const char* method, const char* procType) {
+        auto getMethod = host().Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
+        const qelhost::pos::Atom m(method), t(procType);
+        void* proc = nullptr;
+        EXPECT_EQ(getMethod(&proc, stream, m.get(), t.get(), 0), nullptr);
+        return reinterpret_cast<Proc>(proc);
+    }
+};
+
+TEST_F(HostStreamsTest, ALibraryStreamServesTheHostThroughTheCallbacks) {
+    std::string data = "hello";
+    StringStream::deleted = 0;
+    {
+        const Ref stream = Ref::Take(NewHostStreamFromClient(new StringStream(&data)));
+        ASSERT_TRUE(stream);
+        const HostStreamRef ref(stream.get());
+        char buffer[8] = {};
+        EXPECT_EQ(ref.Read(buffer, 8), 5u) << "a short count is passed on unchanged";
+        EXPECT_STREQ(buffer, "hello");
+        ref.Seek(0, 0);
+        ref.Write("J", 1);
+        EXPECT_EQ(data, "Jello");
+        EXPECT_EQ(ref.Mark(), 1);
+
+        // The default Rewind is Seek(0, 0).
+        StringStream::seeks = 0;
+        auto rewind = Method<QELRewindableStreamRewindProc>(stream.get(), "Rewind", "QELRewindableStreamRewindProc");
+        EXPECT_EQ(rewind(stream.get()), nullptr);
+        EXPECT_EQ(StringStream::seeks, 1);
+        EXPECT_EQ(ref.Mark(), 0);
+    }
+    EXPECT_EQ(StringStream::deleted, 1) << "the host's destroy deletes the object once";
+}
+
+TEST_F(HostStreamsTest, CallbacksTurnFailuresIntoErrorsAndClearTheirOutputs) {
+    std::string data = "abc";
+    auto* object = new StringStream(&data);
+    const Ref stream = Ref::Take(NewHostStreamFromClient(object));
+    ASSERT_TRUE(stream);
+    object->failing = true;
+    auto mark = Method<QELPositionableStreamMarkProc>(stream.get(), "Mark", "QELPositionableStreamMarkProc");
+    auto read = Method<QELSimpleStreamReadProc>(stream.get(), "Read", "QELSimpleStreamReadProc");
+    auto release = host().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+    auto component =
+        host().Get<QELErrorGetComponentProc>("QELErrorInterface", "GetComponent", "QELErrorGetComponentProc");
+    auto id = host().Get<QELErrorGetIDProc>("QELErrorInterface", "GetID", "QELErrorGetIDProc");
+    auto text = host().Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
+
+    int64_t position = 99;
+    QELErrorHandle e = mark(stream.get(), &position);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(position, 0);
+    EXPECT_STREQ(text(component(e)), "DWE");
+    EXPECT_EQ(id(e), 1u) << "out of memory leaves as core error 1";
+    release(e);
+
+    uint64_t count = 99;
+    char buffer[4];
+    e = read(stream.get(), &count, buffer, 4);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(count, 0u);
+    release(e);
+}
+
+TEST_F(HostStreamsTest, ARefusedPublicationDeletesTheObjectOnceAndThrows) {
+    std::string data;
+    StringStream::deleted = 0;
+    auto* object = new StringStream(&data);
+    host().FailAllocation(1);
+    EXPECT_THROW(NewHostStreamFromClient(object), std::bad_alloc);
+    EXPECT_EQ(StringStream::deleted, 1);
+}
+
+TEST_F(HostStreamsTest, AStreamFactoryThatCannotBeHadGivesNull) {
+    std::string data;
+    StringStream::deleted = 0;
+    auto* object = new StringStream(&data);
+    Terminate();
+    host().BumpUnregisterCounter();
+    EXPECT_EQ(NewHostStreamFromClient(object), nullptr);
+    EXPECT_EQ(StringStream::deleted, 1);
+}
+
+TEST_F(HostStreamsTest, AStreamOfTooFewTablesIsGivenBack) {
+    host().HideStreamMethods(qelhost::StreamMethod::CreateIndependentlyRewindableStream);
+    const Ref stream = Ref::Take(host().NewMemoryStream("x"));
+    const int64_t containers = host().books().containers;
+    try {
+        const HostStreamRef ref(stream.get());
+        ADD_FAILURE() << "expected invalid container";
+    } catch (const CQELError& e) {
+        EXPECT_STREQ(e.what(), "invalid container");
+    }
+    EXPECT_EQ(host().books().containers, containers);
+    host().UnhideAll();
+}
+
+}  // namespace

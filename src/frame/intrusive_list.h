@@ -35,21 +35,31 @@ public:
     Element* next() const noexcept { return nextLink != nullptr ? static_cast<Element*>(nextLink) : nullptr; }
 
 protected:
-    // Links the element at the front of its list.
-    explicit double_linked_list_element(list_type* list) noexcept
-        : nextLink(list->firstLink), prevLink(nullptr), parent(list) {
+    // Links the element at the front of its list (none: linked later).
+    explicit double_linked_list_element(list_type* list) noexcept : nextLink(nullptr), prevLink(nullptr), parent(nullptr) {
+        if (list != nullptr) Link(list);
+    }
+
+    virtual ~double_linked_list_element() { Unlink(); }
+
+    void Link(list_type* list) noexcept {
+        nextLink = list->firstLink;
+        prevLink = nullptr;
+        parent = list;
         if (nextLink != nullptr) nextLink->prevLink = this;
         list->firstLink = this;
         ++list->count;
     }
 
-    virtual ~double_linked_list_element() {
+    void Unlink() noexcept {
+        if (parent == nullptr) return;
         if (prevLink != nullptr)
             prevLink->nextLink = nextLink;
         else
             parent->firstLink = nextLink;
         if (nextLink != nullptr) nextLink->prevLink = prevLink;
         --parent->count;
+        parent = nullptr;
     }
 
     double_linked_list_element(const double_linked_list_element&) = delete;

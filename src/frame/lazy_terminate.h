@@ -13,7 +13,7 @@ class LazyTerminate : public double_linked_list_element<LazyTerminate, QELDLLEPa
 public:
     using List = no_construct_double_linked_list<LazyTerminate, QELDLLEParent>;
 
-    ~LazyTerminate() override = default;
+    ~LazyTerminate() override;
     virtual bool Initialize() { return true; }
     virtual void Terminate() {}
     virtual void ProcessDetach() {}
@@ -26,7 +26,15 @@ public:
     static List& TheList() noexcept;
 
 protected:
+    // Process-wide elements link in during static construction.
     LazyTerminate() noexcept : double_linked_list_element(&TheList()) {}
+    // Elements made while the library runs (per-object ones) may come and go
+    // on several threads at once: they link and unlink under a lock.
+    struct RuntimeTag final {};
+    explicit LazyTerminate(RuntimeTag);
+
+private:
+    bool runtime_ = false;
 };
 
 }  // namespace QEL_T_MT

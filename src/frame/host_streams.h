@@ -24,6 +24,12 @@ public:
 
     QELContainerHandle handle() const noexcept { return stream_.handle(); }
 
+    // Hands the stream to a caller that receives no reference.
+    QELContainerHandle ReleaseForReturn() noexcept {
+        simple_ = rewindable_ = positionable_ = nullptr;
+        return stream_.ReleaseForReturn();
+    }
+
 private:
     QELContainerRef stream_;
     void** simple_ = nullptr;

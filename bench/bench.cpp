@@ -1,0 +1,777 @@
+// qelbench: QELUtils through the reference host, exactly as a host drives it,
+// beside RapidJSON, nlohmann::json and valijson on the JSON form of the same
+// catalogue. Counters: bytes_per_second (the form read or written) and
+// items_per_second (values, lookups or operations).
+//
+// Own flags, before Google Benchmark's: --data=DIR (read catalog.pos,
+// catalog.json and catalog.typea from DIR), else --seed=N --records=N
+// (generate in memory); --schemas=DIR (catalog.schema, catalog.schema.json).
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/pointer.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/schema.h>
+#include <rapidjson/stringbuffer.h>
+#include <sstream>
+#include <string>
+#include <valijson/adapters/rapidjson_adapter.hpp>
+#include <valijson/schema.hpp>
+#include <valijson/schema_parser.hpp>
+#include <valijson/validator.hpp>
+#include <vector>
+
+#include "catalog.h"
+#include "library.h"
+
+#ifndef QELBENCH_SOURCE_DIR
+#define QELBENCH_SOURCE_DIR "."
+#endif
+
+namespace {
+
+using qelhost::pos::Ref;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Report procedures are plain C procedures: lines land here.
+std::vector<std::string>* gReportLines = nullptr;
+void CollectLine(const char* line) {
+    if (gReportLines != nullptr) gReportLines->emplace_back(line != nullptr ? line : "");
+}
+uint64_t gReportCount = 0;
+void CountLine(const char*) { ++gReportCount; }
+
+// ------------------------------------------------------------------ the world
+
+struct Options final {
+    std::string dataDir;
+    std::string schemaDir = QELBENCH_SOURCE_DIR;
+    uint64_t seed = 42;
+    size_t records = 12500;
+};
+
+// Everything the benchmarks share, made once before they run.
+struct World final {
+    explicit World(const Options& options);
+
+    qelbench::Library lib;
+    const qelhost::pos::Client& c = lib.pos();
+    std::string notation, json, typea;
+    uint64_t values = 0;
+
+    Ref doc, docCopy, items;
+    // The validator, or why there is none.
+    POSValidatorValidateProc validate = nullptr;
+    Ref validator;
+    std::unique_ptr<qelhost::pos::Atom> catalogType;
+    std::string noValidator;
+
+    rapidjson::Document rj, rjCopy;
+    nlohmann::json nj, njCopy;
+    rapidjson::Document rjSchemaSource;
+    std::unique_ptr<rapidjson::SchemaDocument> rjSchema;
+    valijson::Schema vjSchema;
+
+    std::vector<std::string> addresses;  // DeepGet addresses
+    std::vector<std::string> pointers;   // the same as JSON pointers
+};
+
+World* gWorld = nullptr;
+
+uint64_t Compare(const qelhost::pos::Client& c, const Ref& ours, const rapidjson::Value& theirs,
+                 const std::string& path) {
+    auto differ = [&](const std::string& why) { throw std::runtime_error("the forms differ at " + path + ": " + why); };
+    if (c.IsDict(ours)) {
+        if (!theirs.IsObject()) differ("dictionary against non-object");
+        const std::vector<std::string> keys = c.Keys(ours);
+        if (keys.size() != theirs.MemberCount()) differ("member counts");
+        uint64_t n = 1;
+        for (const std::string& key : keys) {
+            const auto member = theirs.FindMember(key.c_str());
+            if (member == theirs.MemberEnd()) differ("no member " + key);
+            n += Compare(c, c.Get(ours, key.c_str()), member->value, path + "." + key);
+        }
+        return n;
+    }
+    if (c.IsArray(ours)) {
+        if (!theirs.IsArray() || c.Count(ours) != theirs.Size()) differ("arrays");
+        uint64_t n = 1;
+        for (uint32_t i = 0; i < c.Count(ours); ++i)
+            n += Compare(c, c.GetAt(ours, i), theirs[i], path + "[" + std::to_string(i) + "]");
+        return n;
+    }
+    if (c.IsString(ours)) {
+        if (!theirs.IsString() || c.GetString(ours) != std::string(theirs.GetString(), theirs.GetStringLength()))
+            differ("strings");
+        return 1;
+    }
+    if (c.IsNumber(ours)) {
+        if (!theirs.IsNumber() || c.GetNumber(ours) != theirs.GetDouble()) differ("numbers");
+        return 1;
+    }
+    differ("a value of another kind");
+    return 0;
+}
+
+World::World(const Options& options) {
+    if (!options.dataDir.empty()) {
+        notation = ReadFile(options.dataDir + "/catalog.pos");
+        json = ReadFile(options.dataDir + "/catalog.json");
+        typea = ReadFile(options.dataDir + "/catalog.typea");
+    } else {
+        const qelbench::Catalog catalog = qelbench::Generate(options.seed, options.records);
+        notation = qelbench::WriteNotation(catalog);
+        json = qelbench::WriteJson(catalog);
+    }
+    doc = lib.Parse(notation);
+    if (typea.empty()) typea = lib.Serialize(doc);
+    docCopy = c.Clone(doc);
+    items = c.Get(doc, "items");
+    if (!items || !c.IsArray(items)) throw std::runtime_error("the document has no items array");
+
+    rj.Parse<rapidjson::kParseFullPrecisionFlag>(json.c_str(), json.size());
+    if (rj.HasParseError())
+        throw std::runtime_error(std::string("RapidJSON: ") + rapidjson::GetParseError_En(rj.GetParseError()));
+    rjCopy.CopyFrom(rj, rjCopy.GetAllocator());
+    nj = nlohmann::json::parse(json);
+    njCopy = nj;
+
+    // The three forms hold the same data, value for value.
+    values = Compare(c, doc, rj, "");
+    {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        rj.Accept(writer);
+        if (nj != nlohmann::json::parse(buffer.GetString()))
+            throw std::runtime_error("nlohmann::json reads another document than RapidJSON");
+    }
+    if (!c.IsEqual(lib.Deserialize(typea), doc)) throw std::runtime_error("the TypeA form holds other data");
+    if (!c.IsEqual(doc, docCopy)) throw std::runtime_error("a clone is not equal to its original");
+
+    // Addresses: the top, the first, middle and last records, and the last
+    // record with parts.
+    const uint32_t n = c.Count(items);
+    uint32_t withParts = n - 1;
+    while (withParts > 0 && !c.DeepGet(doc, ("items[" + std::to_string(withParts) + "].parts[0]").c_str()))
+        --withParts;
+    addresses = {"title", "items[0].name", "items[" + std::to_string(n / 2) + "].dims.w",
+                 "items[" + std::to_string(n - 1) + "].price",
+                 "items[" + std::to_string(withParts) + "].parts[0].sku"};
+    pointers = {"/title", "/items/0/name", "/items/" + std::to_string(n / 2) + "/dims/w",
+                "/items/" + std::to_string(n - 1) + "/price", "/items/" + std::to_string(withParts) + "/parts/0/sku"};
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        if (!c.DeepGet(doc, addresses[i].c_str())) throw std::runtime_error("DeepGet finds nothing at " + addresses[i]);
+        if (rapidjson::Pointer(pointers[i].c_str()).Get(rj) == nullptr)
+            throw std::runtime_error("no JSON value at " + pointers[i]);
+    }
+
+    // Schemas.
+    const std::string schemaText = ReadFile(options.schemaDir + "/catalog.schema");
+    const std::string jsonSchemaText = ReadFile(options.schemaDir + "/catalog.schema.json");
+    rjSchemaSource.Parse(jsonSchemaText.c_str());
+    if (rjSchemaSource.HasParseError()) throw std::runtime_error("catalog.schema.json does not parse");
+    rjSchema = std::make_unique<rapidjson::SchemaDocument>(rjSchemaSource);
+    {
+        rapidjson::SchemaValidator check(*rjSchema);
+        if (!rj.Accept(check)) throw std::runtime_error("RapidJSON finds the catalogue invalid");
+    }
+    valijson::SchemaParser parser(valijson::SchemaParser::kDraft4);
+    valijson::adapters::RapidJsonAdapter schemaAdapter(rjSchemaSource);
+    parser.populateSchema(schemaAdapter, vjSchema);
+    {
+        valijson::Validator check;
+        valijson::adapters::RapidJsonAdapter target(rj);
+        if (!check.validate(vjSchema, target, nullptr)) throw std::runtime_error("valijson finds the catalogue invalid");
+    }
+
+    // The library's validator may not be published yet: its rows then skip.
+    auto newValidator = lib.Find<POSStructValidatorNewStructValidatorProc>(
+        "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc");
+    auto validateProc =
+        lib.Find<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
+    if (newValidator == nullptr || validateProc == nullptr) {
+        noValidator = "the library does not publish POSStructValidatorInterface.NewPOSStructValidator and "
+                      "POSValidatorInterface.Validate yet";
+        return;
+    }
+    const Ref schema = lib.Parse(schemaText);
+    validator = Ref::Take(newValidator(schema.get()));
+    if (!validator) {
+        noValidator = "NewPOSStructValidator refused catalog.schema: " + lib.Reports();
+        return;
+    }
+    catalogType = std::make_unique<qelhost::pos::Atom>("Catalog");
+    std::vector<std::string> lines;
+    gReportLines = &lines;
+    const int32_t valid = validateProc(validator.get(), doc.get(), catalogType->get(), &CollectLine);
+    gReportLines = nullptr;
+    if (valid != 1) {
+        noValidator = "Validate finds the catalogue invalid: " + (lines.empty() ? lib.Reports() : lines.front());
+        return;
+    }
+    validate = validateProc;
+}
+
+// Bytes of the form read or written (none for operations on objects alone),
+// and values.
+void Rates(benchmark::State& state, uint64_t bytes, uint64_t items) {
+    if (bytes != 0) state.SetBytesProcessed(static_cast<int64_t>(bytes * state.iterations()));
+    state.SetItemsProcessed(static_cast<int64_t>(items * state.iterations()));
+}
+
+// ------------------------------------------------------------------ whole document: read
+
+void BM_Qel_CreateFromText(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        Ref value = Ref::Take(w.c.createFromText(w.notation.c_str(), nullptr));
+        if (!value) state.SkipWithError("CreateFromText failed");
+        benchmark::DoNotOptimize(value.get());
+    }
+    Rates(state, w.notation.size(), w.values);
+}
+
+void BM_Qel_Deserialize(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        state.PauseTiming();  // the stream's bytes are copied in outside the timing
+        const Ref stream = Ref::Take(w.lib.host().NewMemoryStream(w.typea));
+        state.ResumeTiming();
+        Ref value = Ref::Take(w.lib.deserialize(w.lib.streamer(), stream.get()));
+        if (!value) state.SkipWithError("Deserialize failed");
+        benchmark::DoNotOptimize(value.get());
+    }
+    Rates(state, w.typea.size(), w.values);
+}
+
+void BM_RapidJSON_Parse(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        rapidjson::Document d;
+        d.Parse<rapidjson::kParseFullPrecisionFlag>(w.json.c_str(), w.json.size());
+        if (d.HasParseError()) state.SkipWithError("parse failed");
+        benchmark::DoNotOptimize(d.IsObject());
+    }
+    Rates(state, w.json.size(), w.values);
+}
+
+void BM_Nlohmann_Parse(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        nlohmann::json d = nlohmann::json::parse(w.json);
+        benchmark::DoNotOptimize(d.is_object());
+    }
+    Rates(state, w.json.size(), w.values);
+}
+
+// ------------------------------------------------------------------ whole document: write
+
+void BM_Qel_Serialize(benchmark::State& state) {
+    World& w = *gWorld;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        const Ref stream = Ref::Take(w.lib.host().NewMemoryStream());
+        if (w.lib.serialize(w.lib.streamer(), stream.get(), w.doc.get(), nullptr) != 1)
+            state.SkipWithError("Serialize failed");
+        state.PauseTiming();  // reading the size back is no part of serializing
+        bytes = w.lib.host().MemoryStreamPosition(stream.get());
+        state.ResumeTiming();
+    }
+    Rates(state, bytes, w.values);
+}
+
+void BM_RapidJSON_PrettyWriter(benchmark::State& state) {
+    World& w = *gWorld;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
+        writer.SetIndent('\t', 1);
+        w.rj.Accept(writer);
+        bytes = buffer.GetSize();
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    Rates(state, bytes, w.values);
+}
+
+void BM_Nlohmann_Dump(benchmark::State& state) {
+    World& w = *gWorld;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        const std::string text = w.nj.dump(1, '\t');
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    Rates(state, bytes, w.values);
+}
+
+// ------------------------------------------------------------------ validation
+
+void BM_Qel_Validate(benchmark::State& state) {
+    World& w = *gWorld;
+    if (w.validate == nullptr) {
+        state.SkipWithError(w.noValidator.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        gReportCount = 0;
+        if (w.validate(w.validator.get(), w.doc.get(), w.catalogType->get(), &CountLine) != 1)
+            state.SkipWithError("Validate failed");
+    }
+    Rates(state, w.notation.size(), w.values);
+}
+
+void BM_RapidJSON_SchemaValidator(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        rapidjson::SchemaValidator validator(*w.rjSchema);
+        if (!w.rj.Accept(validator)) state.SkipWithError("invalid");
+    }
+    Rates(state, w.json.size(), w.values);
+}
+
+void BM_Valijson_Validate(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        valijson::Validator validator;
+        valijson::adapters::RapidJsonAdapter target(w.rj);
+        if (!validator.validate(w.vjSchema, target, nullptr)) state.SkipWithError("invalid");
+    }
+    Rates(state, w.json.size(), w.values);
+}
+
+// ------------------------------------------------------------------ lookups
+
+void BM_Qel_DeepGet(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state)
+        for (const std::string& address : w.addresses) {
+            const Ref found = w.c.DeepGet(w.doc, address.c_str());
+            benchmark::DoNotOptimize(found.get());
+        }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * w.addresses.size()));
+}
+
+void BM_RapidJSON_Pointer(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state)
+        for (const std::string& pointer : w.pointers) {
+            const rapidjson::Value* found = rapidjson::Pointer(pointer.c_str()).Get(w.rj);
+            benchmark::DoNotOptimize(found);
+        }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * w.pointers.size()));
+}
+
+void BM_Nlohmann_JsonPointer(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state)
+        for (const std::string& pointer : w.pointers) {
+            const nlohmann::json& found = w.nj.at(nlohmann::json::json_pointer(pointer));
+            benchmark::DoNotOptimize(&found);
+        }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * w.pointers.size()));
+}
+
+// ------------------------------------------------------------------ dictionary micro-operations
+// On a copy of the first record (8 to 12 keys).
+
+const char* const kRecordKeys[] = {"id", "name", "price", "tags", "dims", "active", "notes", "parts"};
+constexpr size_t kRecordKeyCount = sizeof kRecordKeys / sizeof kRecordKeys[0];
+const char* const kExtraKeys[] = {"extra0", "extra1", "extra2", "extra3", "extra4", "extra5", "extra6", "extra7"};
+constexpr size_t kExtraKeyCount = sizeof kExtraKeys / sizeof kExtraKeys[0];
+
+void BM_Qel_DictGet(benchmark::State& state) {
+    World& w = *gWorld;
+    const Ref record = w.c.Clone(w.c.GetAt(w.items, 0));
+    size_t i = 0;
+    for (auto _ : state) {
+        const Ref found = w.c.Get(record, kRecordKeys[i++ % kRecordKeyCount]);
+        benchmark::DoNotOptimize(found.get());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_Qel_DictPutRemove(benchmark::State& state) {
+    World& w = *gWorld;
+    const Ref record = w.c.Clone(w.c.GetAt(w.items, 0));
+    const Ref value = w.c.Number(1);
+    size_t i = 0;
+    for (auto _ : state) {
+        const char* key = kExtraKeys[i++ % kExtraKeyCount];
+        w.c.Put(record, key, value);
+        w.c.Remove(record, key);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(2 * state.iterations()));
+}
+
+void BM_RapidJSON_DictGet(benchmark::State& state) {
+    World& w = *gWorld;
+    rapidjson::Document record;
+    record.CopyFrom(w.rj["items"][0], record.GetAllocator());
+    size_t i = 0;
+    for (auto _ : state) {
+        const auto found = record.FindMember(kRecordKeys[i++ % kRecordKeyCount]);
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_RapidJSON_DictPutRemove(benchmark::State& state) {
+    World& w = *gWorld;
+    rapidjson::Document record;
+    record.CopyFrom(w.rj["items"][0], record.GetAllocator());
+    size_t i = 0;
+    for (auto _ : state) {
+        const char* key = kExtraKeys[i++ % kExtraKeyCount];
+        record.AddMember(rapidjson::StringRef(key), rapidjson::Value(1), record.GetAllocator());
+        record.RemoveMember(key);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(2 * state.iterations()));
+}
+
+void BM_Nlohmann_DictGet(benchmark::State& state) {
+    World& w = *gWorld;
+    const nlohmann::json record = w.nj["items"][0];
+    size_t i = 0;
+    for (auto _ : state) {
+        const auto found = record.find(kRecordKeys[i++ % kRecordKeyCount]);
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_Nlohmann_DictPutRemove(benchmark::State& state) {
+    World& w = *gWorld;
+    nlohmann::json record = w.nj["items"][0];
+    size_t i = 0;
+    for (auto _ : state) {
+        const char* key = kExtraKeys[i++ % kExtraKeyCount];
+        record[key] = 1;
+        record.erase(key);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(2 * state.iterations()));
+}
+
+// ------------------------------------------------------------------ array micro-operations
+
+constexpr size_t kAppendsPerArray = 4096;  // then a fresh array, outside the timing
+
+void BM_Qel_ArrayAppend(benchmark::State& state) {
+    World& w = *gWorld;
+    const Ref value = w.c.Number(1);
+    Ref array = w.c.Array();
+    size_t n = 0;
+    for (auto _ : state) {
+        w.c.Append(array, value);
+        if (++n == kAppendsPerArray) {
+            state.PauseTiming();
+            array = w.c.Array();
+            n = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_RapidJSON_ArrayAppend(benchmark::State& state) {
+    rapidjson::Document array(rapidjson::kArrayType);
+    size_t n = 0;
+    for (auto _ : state) {
+        array.PushBack(rapidjson::Value(1), array.GetAllocator());
+        if (++n == kAppendsPerArray) {
+            state.PauseTiming();
+            array.SetArray();  // the pool keeps its memory, as a long-lived document's would
+            n = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_Nlohmann_ArrayAppend(benchmark::State& state) {
+    nlohmann::json array = nlohmann::json::array();
+    size_t n = 0;
+    for (auto _ : state) {
+        array.push_back(1);
+        if (++n == kAppendsPerArray) {
+            state.PauseTiming();
+            array = nlohmann::json::array();
+            n = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+// A stride through the items, so that the lookups are not all one cache line.
+constexpr uint32_t kStride = 7919;
+
+void BM_Qel_ArrayGetAt(benchmark::State& state) {
+    World& w = *gWorld;
+    const uint32_t n = w.c.Count(w.items);
+    uint32_t i = 0;
+    for (auto _ : state) {
+        const Ref member = w.c.GetAt(w.items, i);
+        benchmark::DoNotOptimize(member.get());
+        i = (i + kStride) % n;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_RapidJSON_ArrayGetAt(benchmark::State& state) {
+    World& w = *gWorld;
+    const rapidjson::Value& items = w.rj["items"];
+    const uint32_t n = items.Size();
+    uint32_t i = 0;
+    for (auto _ : state) {
+        const rapidjson::Value& member = items[i];
+        benchmark::DoNotOptimize(&member);
+        i = (i + kStride) % n;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_Nlohmann_ArrayGetAt(benchmark::State& state) {
+    World& w = *gWorld;
+    const nlohmann::json& items = w.nj["items"];
+    const uint32_t n = static_cast<uint32_t>(items.size());
+    uint32_t i = 0;
+    for (auto _ : state) {
+        const nlohmann::json& member = items[i];
+        benchmark::DoNotOptimize(&member);
+        i = (i + kStride) % n;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+// ------------------------------------------------------------------ whole document: copy, compare
+
+void BM_Qel_Clone(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        const Ref copy = w.c.Clone(w.doc);
+        benchmark::DoNotOptimize(copy.get());
+    }
+    Rates(state, 0, w.values);
+}
+
+void BM_RapidJSON_Clone(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        rapidjson::Document copy;
+        copy.CopyFrom(w.rj, copy.GetAllocator());
+        benchmark::DoNotOptimize(copy.IsObject());
+    }
+    Rates(state, 0, w.values);
+}
+
+void BM_Nlohmann_Clone(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        const nlohmann::json copy = w.nj;
+        benchmark::DoNotOptimize(copy.is_object());
+    }
+    Rates(state, 0, w.values);
+}
+
+void BM_Qel_IsEqual(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state)
+        if (!w.c.IsEqual(w.doc, w.docCopy)) state.SkipWithError("not equal");
+    Rates(state, 0, w.values);
+}
+
+void BM_RapidJSON_IsEqual(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state)
+        if (!(w.rj == w.rjCopy)) state.SkipWithError("not equal");
+    Rates(state, 0, w.values);
+}
+
+void BM_Nlohmann_IsEqual(benchmark::State& state) {
+    World& w = *gWorld;
+    for (auto _ : state)
+        if (!(w.nj == w.njCopy)) state.SkipWithError("not equal");
+    Rates(state, 0, w.values);
+}
+
+// ------------------------------------------------------------------ memory per value
+// Bytes are the process's: resident set (VmRSS, and its peak VmHWM reset
+// through /proc/self/clear_refs) and the C heap in use (mallinfo2). The
+// host's books add live containers and host memory blocks.
+
+int64_t StatusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const size_t n = std::strlen(field);
+    while (std::getline(status, line))
+        if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':')
+            return std::strtoll(line.c_str() + n + 1, nullptr, 10);
+    return -1;
+}
+
+bool ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.close();
+    return bool(clear);
+}
+
+int64_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<int64_t>(m.uordblks + m.hblkhd);
+}
+
+template <class Build>
+void Memory(benchmark::State& state, Build build) {
+    World& w = *gWorld;
+    for (auto _ : state) {
+        malloc_trim(0);
+        const bool peakReset = ResetPeak();
+        const int64_t rss0 = StatusKb("VmRSS");
+        const int64_t heap0 = HeapInUse();
+        const qelhost::Books books0 = w.lib.host().books();
+        auto held = build(w);
+        const int64_t peak = StatusKb("VmHWM");
+        const int64_t rss1 = StatusKb("VmRSS");
+        const int64_t heap1 = HeapInUse();
+        const qelhost::Books books1 = w.lib.host().books();
+        const double values = static_cast<double>(w.values);
+        state.counters["held_heap_B_per_value"] = static_cast<double>(heap1 - heap0) / values;
+        state.counters["held_rss_B_per_value"] = static_cast<double>(rss1 - rss0) * 1024.0 / values;
+        state.counters["peak_rss_B_per_value"] =
+            peakReset ? static_cast<double>(peak - rss0) * 1024.0 / values : -1.0;
+        state.counters["containers_per_value"] = static_cast<double>(books1.containers - books0.containers) / values;
+        state.counters["host_blocks_per_value"] =
+            static_cast<double>(books1.memoryBlocks - books0.memoryBlocks) / values;
+        benchmark::DoNotOptimize(&held);
+    }
+}
+
+void BM_Qel_Memory_CreateFromText(benchmark::State& state) {
+    Memory(state, [](World& w) { return Ref::Take(w.c.createFromText(w.notation.c_str(), nullptr)); });
+}
+
+void BM_Qel_Memory_Deserialize(benchmark::State& state) {
+    World& w = *gWorld;
+    // The stream and its bytes exist before the measurement starts.
+    const Ref stream = Ref::Take(w.lib.host().NewMemoryStream(w.typea));
+    Memory(state, [&](World& world) { return Ref::Take(world.lib.deserialize(world.lib.streamer(), stream.get())); });
+}
+
+void BM_RapidJSON_Memory_Parse(benchmark::State& state) {
+    Memory(state, [](World& w) {
+        auto d = std::make_unique<rapidjson::Document>();
+        d->Parse<rapidjson::kParseFullPrecisionFlag>(w.json.c_str(), w.json.size());
+        return d;
+    });
+}
+
+void BM_Nlohmann_Memory_Parse(benchmark::State& state) {
+    Memory(state, [](World& w) { return nlohmann::json::parse(w.json); });
+}
+
+#define QELBENCH_DOCUMENT(fn) BENCHMARK(fn)->Unit(benchmark::kMillisecond)
+#define QELBENCH_MICRO(fn) BENCHMARK(fn)->Unit(benchmark::kNanosecond)
+#define QELBENCH_MEMORY(fn) BENCHMARK(fn)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond)
+
+QELBENCH_DOCUMENT(BM_Qel_CreateFromText);
+QELBENCH_DOCUMENT(BM_Qel_Deserialize);
+QELBENCH_DOCUMENT(BM_RapidJSON_Parse);
+QELBENCH_DOCUMENT(BM_Nlohmann_Parse);
+QELBENCH_DOCUMENT(BM_Qel_Serialize);
+QELBENCH_DOCUMENT(BM_RapidJSON_PrettyWriter);
+QELBENCH_DOCUMENT(BM_Nlohmann_Dump);
+QELBENCH_DOCUMENT(BM_Qel_Validate);
+QELBENCH_DOCUMENT(BM_RapidJSON_SchemaValidator);
+QELBENCH_DOCUMENT(BM_Valijson_Validate);
+QELBENCH_DOCUMENT(BM_Qel_Clone);
+QELBENCH_DOCUMENT(BM_RapidJSON_Clone);
+QELBENCH_DOCUMENT(BM_Nlohmann_Clone);
+QELBENCH_DOCUMENT(BM_Qel_IsEqual);
+QELBENCH_DOCUMENT(BM_RapidJSON_IsEqual);
+QELBENCH_DOCUMENT(BM_Nlohmann_IsEqual);
+QELBENCH_MICRO(BM_Qel_DeepGet);
+QELBENCH_MICRO(BM_RapidJSON_Pointer);
+QELBENCH_MICRO(BM_Nlohmann_JsonPointer);
+QELBENCH_MICRO(BM_Qel_DictGet);
+QELBENCH_MICRO(BM_RapidJSON_DictGet);
+QELBENCH_MICRO(BM_Nlohmann_DictGet);
+QELBENCH_MICRO(BM_Qel_DictPutRemove);
+QELBENCH_MICRO(BM_RapidJSON_DictPutRemove);
+QELBENCH_MICRO(BM_Nlohmann_DictPutRemove);
+QELBENCH_MICRO(BM_Qel_ArrayAppend);
+QELBENCH_MICRO(BM_RapidJSON_ArrayAppend);
+QELBENCH_MICRO(BM_Nlohmann_ArrayAppend);
+QELBENCH_MICRO(BM_Qel_ArrayGetAt);
+QELBENCH_MICRO(BM_RapidJSON_ArrayGetAt);
+QELBENCH_MICRO(BM_Nlohmann_ArrayGetAt);
+QELBENCH_MEMORY(BM_Qel_Memory_CreateFromText);
+QELBENCH_MEMORY(BM_Qel_Memory_Deserialize);
+QELBENCH_MEMORY(BM_RapidJSON_Memory_Parse);
+QELBENCH_MEMORY(BM_Nlohmann_Memory_Parse);
+
+// Takes --NAME=VALUE out of argv.
+bool TakeFlag(int& argc, char** argv, const char* name, std::string& value) {
+    const std::string prefix = std::string("--") + name + "=";
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
+            value = argv[i] + prefix.size();
+            for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+            --argc;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string value;
+    if (TakeFlag(argc, argv, "data", value)) options.dataDir = value;
+    if (TakeFlag(argc, argv, "schemas", value)) options.schemaDir = value;
+    if (TakeFlag(argc, argv, "seed", value)) options.seed = std::strtoull(value.c_str(), nullptr, 10);
+    if (TakeFlag(argc, argv, "records", value)) options.records = std::strtoull(value.c_str(), nullptr, 10);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    try {
+        World world(options);
+        gWorld = &world;
+        std::fprintf(stderr, "catalogue: %llu values; notation %zu bytes, JSON %zu bytes, TypeA %zu bytes%s%s\n",
+                     static_cast<unsigned long long>(world.values), world.notation.size(), world.json.size(),
+                     world.typea.size(), world.noValidator.empty() ? "" : "; Validate skips: ",
+                     world.noValidator.c_str());
+        benchmark::AddCustomContext("values", std::to_string(world.values));
+        benchmark::AddCustomContext("notation_bytes", std::to_string(world.notation.size()));
+        benchmark::AddCustomContext("json_bytes", std::to_string(world.json.size()));
+        benchmark::AddCustomContext("typea_bytes", std::to_string(world.typea.size()));
+        benchmark::AddCustomContext("host_variant", world.lib.host().config().variant ==
+                                                            qelhost::HostConfig::Variant::Alternate
+                                                        ? "alternate"
+                                                        : "reference");
+        benchmark::RunSpecifiedBenchmarks();
+        gWorld = nullptr;
+    } catch (const std::exception& e) {
+        std::cerr << "qelbench: " << e.what() << "\n";
+        return 1;
+    }
+    benchmark::Shutdown();
+    return 0;
+}

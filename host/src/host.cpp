@@ -54,6 +54,7 @@ Host::Host(HostConfig config) : state_(std::make_unique<State>(config)) {
     if (gCurrent != nullptr) throw std::logic_error("only one qelhost::Host may exist at a time");
     gCurrent = this;
     gState = state_.get();
+    BumpRegistryGeneration();
     const bool alternate = config.variant == HostConfig::Variant::Alternate;
     // Core errors: permanent, their base references not booked.
     auto core = [&](const char* message, const char* component, uint32_t id) {
@@ -75,6 +76,7 @@ Host::~Host() {
     delete state_->coreErrors[1];
     gCurrent = nullptr;
     gState = nullptr;
+    BumpRegistryGeneration();
 }
 
 Host& Host::Current() {

@@ -74,6 +74,11 @@ struct Row final {
     void* proc;
 };
 
+// Moves on every change of any host's rows, and when a host comes or goes,
+// so that a resolved procedure can be kept until the answer may differ.
+uint64_t RegistryGeneration() noexcept;
+void BumpRegistryGeneration() noexcept;
+
 class Registry final {
 public:
     void* Find(std::string_view interfaceName, std::string_view methodName, std::string_view procTypeName) const;

@@ -1,5 +1,7 @@
 #include "qelhost/pos.h"
 
+#include "host_state.h"
+
 #include <stdexcept>
 #include <vector>
 
@@ -15,9 +17,41 @@ Proc Resolve(Host& host, const char* interfaceName, const char* method, const ch
     return proc;
 }
 
+// The host procedures behind every Ref and Atom, looked up again only when
+// the broker's rows may have changed: looking them up at each call (a key
+// string, a hash and a lock) cost more than the calls themselves. A method
+// that is not published fails where it is used, as before.
+struct CoreProcs final {
+    uint64_t generation = 0;
+    QELAddRefContainerV2Proc addRef = nullptr;
+    QELReleaseContainerProc release = nullptr;
+    QELNewStringAtomProc newAtom = nullptr;
+    QELDeleteStringAtomProc deleteAtom = nullptr;
+    QELGetCStringProc getCString = nullptr;
+};
+
+const CoreProcs& Procs() {
+    thread_local CoreProcs procs;  // one a thread: no lock on the way
+    const uint64_t now = RegistryGeneration();
+    if (procs.generation != now) {
+        const Host& host = Host::Current();
+        CoreProcs fresh;
+        fresh.addRef = host.Get<QELAddRefContainerV2Proc>("QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc");
+        fresh.release = host.Get<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc");
+        fresh.newAtom = host.Get<QELNewStringAtomProc>("QELStringInterface", "NewStringAtom", "QELNewStringAtomProc");
+        fresh.deleteAtom =
+            host.Get<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom", "QELDeleteStringAtomProc");
+        fresh.getCString = host.Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
+        fresh.generation = now;
+        procs = fresh;
+    }
+    return procs;
+}
+
 template <class Proc>
-Proc Core(const char* interfaceName, const char* method, const char* procType) {
-    return Resolve<Proc>(Host::Current(), interfaceName, method, procType);
+Proc Published(Proc proc, const char* interfaceName, const char* method) {
+    if (proc == nullptr) throw std::runtime_error(std::string("not published: ") + interfaceName + "." + method);
+    return proc;
 }
 
 }  // namespace
@@ -25,7 +59,7 @@ Proc Core(const char* interfaceName, const char* method, const char* procType) {
 Ref Ref::Take(QELContainerHandle handle) {
     Ref ref;
     if (handle == nullptr) return ref;
-    if (Core<QELAddRefContainerV2Proc>("QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc")(handle) == 0)
+    if (Published(Procs().addRef, "QELContainerInterface", "AddRef")(handle) == 0)
         throw std::runtime_error("the host refused a container reference");
     ref.handle_ = handle;
     return ref;
@@ -39,21 +73,21 @@ Ref::~Ref() { reset(); }
 
 void Ref::reset() {
     if (handle_ == nullptr) return;
-    Core<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc")(handle_);
+    Published(Procs().release, "QELContainerInterface", "Release")(handle_);
     handle_ = nullptr;
 }
 
 Atom::Atom(const char* text)
-    : atom_(Core<QELNewStringAtomProc>("QELStringInterface", "NewStringAtom", "QELNewStringAtomProc")(text)) {
+    : atom_(Published(Procs().newAtom, "QELStringInterface", "NewStringAtom")(text)) {
     if (atom_ == nullptr) throw std::bad_alloc();
 }
 
 Atom::~Atom() {
-    Core<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom", "QELDeleteStringAtomProc")(atom_);
+    Published(Procs().deleteAtom, "QELStringInterface", "DeleteStringAtom")(atom_);
 }
 
 const char* Atom::text() const {
-    return Core<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc")(atom_);
+    return Published(Procs().getCString, "QELStringInterface", "GetCString")(atom_);
 }
 
 #define QEL_RESOLVE(member, iface, method, type) member(Resolve<type>(host, iface, method, #type))

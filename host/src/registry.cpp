@@ -3,6 +3,14 @@
 
 namespace qelhost {
 
+namespace {
+// Starts at 1: a cache that never resolved (generation 0) never matches.
+std::atomic<uint64_t> gGeneration{1};
+}  // namespace
+
+uint64_t RegistryGeneration() noexcept { return gGeneration.load(std::memory_order_acquire); }
+void BumpRegistryGeneration() noexcept { gGeneration.fetch_add(1, std::memory_order_acq_rel); }
+
 std::string Registry::Key(std::string_view interfaceName, std::string_view methodName) {
     std::string key;
     key.reserve(interfaceName.size() + 1 + methodName.size());
@@ -29,9 +37,11 @@ bool Registry::Add(std::string_view interfaceName, std::string_view methodName, 
     if (found != rows_.end()) {
         if (found->second.procTypeName != procTypeName) return false;
         found->second.proc = proc;
+        BumpRegistryGeneration();
         return true;
     }
     rows_.emplace(std::move(key), Row{std::string(procTypeName), proc});
+    BumpRegistryGeneration();
     return true;
 }
 
@@ -43,6 +53,7 @@ void Registry::RemoveInterface(std::string_view interfaceName) {
                           key.compare(0, interfaceName.size(), interfaceName) == 0;
         it = ours ? rows_.erase(it) : std::next(it);
     }
+    BumpRegistryGeneration();
 }
 
 bool Registry::HasInterface(std::string_view interfaceName) const {
@@ -57,11 +68,13 @@ bool Registry::HasInterface(std::string_view interfaceName) const {
 void Registry::Hide(std::string_view interfaceName, std::string_view methodName) {
     std::unique_lock hold(lock_);
     hidden_.insert(Key(interfaceName, methodName));
+    BumpRegistryGeneration();
 }
 
 void Registry::UnhideAll() {
     std::unique_lock hold(lock_);
     hidden_.clear();
+    BumpRegistryGeneration();
 }
 
 }  // namespace qelhost

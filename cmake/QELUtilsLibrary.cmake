@@ -6,20 +6,33 @@ file(GLOB QELUTILS_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/serializer/*.cpp
   ${PROJECT_SOURCE_DIR}/src/validator/*.cpp
   ${PROJECT_SOURCE_DIR}/src/files/*.cpp)
+# The process-detach notice reaches the shared library and an executable that
+# links the static one by different means on Windows (DllMain; a static hook,
+# as an executable gets no DLL notification), so each has its own source.
 if(WIN32)
-  file(GLOB QELUTILS_PLATFORM_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/win32/*.cpp)
+  set(QELUTILS_PLATFORM_DIR ${PROJECT_SOURCE_DIR}/src/platform/win32)
+  set(QELUTILS_SHARED_DETACH ${QELUTILS_PLATFORM_DIR}/process_detach.cpp)
+  set(QELUTILS_STATIC_DETACH ${QELUTILS_PLATFORM_DIR}/detach_hook.cpp)
 else()
-  file(GLOB QELUTILS_PLATFORM_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/posix/*.cpp)
+  set(QELUTILS_PLATFORM_DIR ${PROJECT_SOURCE_DIR}/src/platform/posix)
+  set(QELUTILS_SHARED_DETACH ${QELUTILS_PLATFORM_DIR}/process_detach.cpp)
+  set(QELUTILS_STATIC_DETACH ${QELUTILS_PLATFORM_DIR}/process_detach.cpp)
 endif()
+file(GLOB QELUTILS_PLATFORM_SOURCES CONFIGURE_DEPENDS ${QELUTILS_PLATFORM_DIR}/*.cpp)
+list(REMOVE_ITEM QELUTILS_PLATFORM_SOURCES ${QELUTILS_SHARED_DETACH} ${QELUTILS_STATIC_DETACH})
 
 add_library(qelutils_objects OBJECT ${QELUTILS_SOURCES} ${QELUTILS_PLATFORM_SOURCES})
-target_include_directories(qelutils_objects
-  PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
-target_compile_definitions(qelutils_objects PUBLIC QELUTILS_BUILDING)
-set_target_properties(qelutils_objects PROPERTIES
-  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+add_library(qelutils_shared_detach OBJECT ${QELUTILS_SHARED_DETACH})
+add_library(qelutils_static_detach OBJECT ${QELUTILS_STATIC_DETACH})
+foreach(target qelutils_objects qelutils_shared_detach qelutils_static_detach)
+  target_include_directories(${target}
+    PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+  target_compile_definitions(${target} PUBLIC QELUTILS_BUILDING)
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endforeach()
 
-add_library(QELUtils SHARED $<TARGET_OBJECTS:qelutils_objects>)
+add_library(QELUtils SHARED $<TARGET_OBJECTS:qelutils_objects> $<TARGET_OBJECTS:qelutils_shared_detach>)
 target_include_directories(QELUtils PUBLIC ${PROJECT_SOURCE_DIR}/include)
 if(WIN32)
   # Exports at fixed ordinals; the runtime linked in, so that the DLL needs
@@ -39,3 +52,6 @@ endif()
 add_library(qelutils_static STATIC $<TARGET_OBJECTS:qelutils_objects>)
 target_include_directories(qelutils_static PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
 target_compile_definitions(qelutils_static PUBLIC QELUTILS_BUILDING)
+# The detach hook is referenced by nothing, so from inside the archive the
+# linker would leave it out; every executable links its object directly.
+target_link_libraries(qelutils_static INTERFACE $<TARGET_OBJECTS:qelutils_static_detach>)

@@ -285,12 +285,18 @@ std::string SystemError(const std::string& what, int code) { return what + ": " 
 
 class FileStream final : public HostStream {
 public:
-    FileStream(FilePointer file, std::string path) : file_(std::move(file)), path_(std::move(path)) {
+    FileStream(FilePointer file, std::string path, const char* mode)
+        : file_(std::move(file)),
+          path_(std::move(path)),
+          readable_(mode[0] == 'r' || std::strchr(mode, '+') != nullptr),
+          writable_(mode[0] != 'r' || std::strchr(mode, '+') != nullptr) {
         S().openFiles.fetch_add(1, std::memory_order_relaxed);
     }
     ~FileStream() override { S().openFiles.fetch_sub(1, std::memory_order_relaxed); }
 
     QELErrorHandle Read(uint64_t* count, void* buffer, uint64_t size) override {
+        // Refused here: not every C runtime flags a read of a write-only file.
+        if (!readable_) return Fail("file stream: \"" + path_ + "\" is not open for reading", kStreamFailure);
         // C streams need a flush or a seek between writing and reading.
         if (last_ == Last::Write && std::fflush(file_.get()) != 0) return IoError("flush");
         last_ = Last::Read;
@@ -305,6 +311,7 @@ public:
     }
 
     QELErrorHandle Write(const void* data, uint64_t size) override {
+        if (!writable_) return Fail("file stream: \"" + path_ + "\" is not open for writing", kStreamFailure);
         if (last_ == Last::Read && SeekFile(file_.get(), 0, SEEK_CUR) != 0) return IoError("seek");
         last_ = Last::Write;
         if (size > std::numeric_limits<size_t>::max()) return Fail("file stream: write too large", kStreamFailure);
@@ -352,7 +359,8 @@ public:
             return Fail(SystemError(std::string("cannot open \"") + path + "\" (" + mode + ")", code), kOpenFailed,
                         static_cast<uint64_t>(code));
         }
-        std::unique_ptr<HostStream> stream = std::make_unique<FileStream>(std::move(file), std::move(pathCopy));
+        std::unique_ptr<HostStream> stream = std::make_unique<FileStream>(std::move(file), std::move(pathCopy),
+                                                                          mode);
         return Publish(out, stream, kFileKind);
     }
 
@@ -367,6 +375,8 @@ private:
     enum class Last : uint8_t { None, Read, Write };
     FilePointer file_;
     std::string path_;
+    bool readable_;
+    bool writable_;
     Last last_ = Last::None;
 };
 

@@ -15,6 +15,7 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,7 +155,7 @@ protected:
                     deleteAtom_ && cString_ && newError_ && errorRelease_ && errorMessage_ && errorComponent_ &&
                     errorId_);
         dir_ = std::filesystem::temp_directory_path() /
-               ("qelhost-streams-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
+               ("qelhost-streams-" + std::to_string(std::random_device{}()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);

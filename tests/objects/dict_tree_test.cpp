@@ -63,13 +63,17 @@ TEST_F(DictTreeTest, RandomSequencesAgreeWithAModel) {
                 const Ref found = pos().Get(dict, key.c_str());
                 const auto it = model.find(key);
                 ASSERT_EQ(bool(found), it != model.end()) << key;
-                if (found) ASSERT_EQ(pos().GetNumber(found), it->second);
+                if (found) {
+                    ASSERT_EQ(pos().GetNumber(found), it->second);
+                }
             }
             if (step % 100 == 0 || step == 1499) {
                 std::string why;
                 const DictNode* root = Tree(dict).tree->root;
                 ASSERT_GE(Check(root, nullptr, nullptr, nullptr, !removed, &why), 0) << why << " at step " << step;
-                if (root != nullptr && !removed) ASSERT_EQ(root->colour, DictNode::Black);
+                if (root != nullptr && !removed) {
+                    ASSERT_EQ(root->colour, DictNode::Black);
+                }
             }
         }
         std::vector<std::string> keys;

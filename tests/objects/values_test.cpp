@@ -211,7 +211,9 @@ TEST_F(POSTest, EveryAllocationFailureIsReportedAndLeaksNothing) {
             const Ref doc = pos().FromText("<a [1 (two) `0041`] b <c 3.5>>");
             if (doc) {
                 const Ref copy = pos().Clone(doc);
-                if (copy) EXPECT_TRUE(pos().IsEqual(copy, doc));
+                if (copy) {
+                    EXPECT_TRUE(pos().IsEqual(copy, doc));
+                }
             }
         }
         const bool reached = host().AllocationCalls() - before >= nth;

@@ -132,7 +132,9 @@ TEST_F(StreamerTest, EveryStreamFaultFailsCleanly) {
             } else {
                 const Ref back = Ref::Take(deserialize_(streamer_.get(), stream.get()));
                 ok = bool(back);
-                if (ok) EXPECT_TRUE(pos().IsEqual(back, doc));
+                if (ok) {
+                    EXPECT_TRUE(pos().IsEqual(back, doc));
+                }
             }
             host().FailStreamCall(0);
             const bool struck = host().StreamFaultsInjected() != faults;

@@ -5,7 +5,8 @@
 //
 // Own flags, before Google Benchmark's: --data=DIR (read catalog.pos,
 // catalog.json and catalog.typea from DIR), else --seed=N --records=N
-// (generate in memory); --schemas=DIR (catalog.schema, catalog.schema.json).
+// (generate in memory); --schemas=DIR (catalog.schema, catalog.schema.json);
+// --iterations=N (every timed row exactly N iterations, for profiles).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -687,45 +688,63 @@ void BM_Nlohmann_Memory_Parse(benchmark::State& state) {
     Memory(state, [](World& w) { return nlohmann::json::parse(w.json); });
 }
 
-#define QELBENCH_DOCUMENT(fn) BENCHMARK(fn)->Unit(benchmark::kMillisecond)
-#define QELBENCH_MICRO(fn) BENCHMARK(fn)->Unit(benchmark::kNanosecond)
-#define QELBENCH_MEMORY(fn) BENCHMARK(fn)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond)
+// Whole-document rows report milliseconds, micro-operations nanoseconds;
+// memory rows run once.
+enum class Kind { Document, Micro, Memory };
+struct Entry final {
+    const char* name;
+    void (*run)(benchmark::State&);
+    Kind kind;
+};
+const Entry kBenchmarks[] = {
+    {"BM_Qel_CreateFromText", &BM_Qel_CreateFromText, Kind::Document},
+    {"BM_Qel_Deserialize", &BM_Qel_Deserialize, Kind::Document},
+    {"BM_RapidJSON_Parse", &BM_RapidJSON_Parse, Kind::Document},
+    {"BM_Nlohmann_Parse", &BM_Nlohmann_Parse, Kind::Document},
+    {"BM_Qel_Serialize", &BM_Qel_Serialize, Kind::Document},
+    {"BM_RapidJSON_PrettyWriter", &BM_RapidJSON_PrettyWriter, Kind::Document},
+    {"BM_Nlohmann_Dump", &BM_Nlohmann_Dump, Kind::Document},
+    {"BM_Qel_Validate", &BM_Qel_Validate, Kind::Document},
+    {"BM_RapidJSON_SchemaValidator", &BM_RapidJSON_SchemaValidator, Kind::Document},
+    {"BM_Valijson_Validate", &BM_Valijson_Validate, Kind::Document},
+    {"BM_Qel_Clone", &BM_Qel_Clone, Kind::Document},
+    {"BM_RapidJSON_Clone", &BM_RapidJSON_Clone, Kind::Document},
+    {"BM_Nlohmann_Clone", &BM_Nlohmann_Clone, Kind::Document},
+    {"BM_Qel_IsEqual", &BM_Qel_IsEqual, Kind::Document},
+    {"BM_RapidJSON_IsEqual", &BM_RapidJSON_IsEqual, Kind::Document},
+    {"BM_Nlohmann_IsEqual", &BM_Nlohmann_IsEqual, Kind::Document},
+    {"BM_Qel_DeepGet", &BM_Qel_DeepGet, Kind::Micro},
+    {"BM_RapidJSON_Pointer", &BM_RapidJSON_Pointer, Kind::Micro},
+    {"BM_Nlohmann_JsonPointer", &BM_Nlohmann_JsonPointer, Kind::Micro},
+    {"BM_Qel_DictGet", &BM_Qel_DictGet, Kind::Micro},
+    {"BM_RapidJSON_DictGet", &BM_RapidJSON_DictGet, Kind::Micro},
+    {"BM_Nlohmann_DictGet", &BM_Nlohmann_DictGet, Kind::Micro},
+    {"BM_Qel_DictPutRemove", &BM_Qel_DictPutRemove, Kind::Micro},
+    {"BM_RapidJSON_DictPutRemove", &BM_RapidJSON_DictPutRemove, Kind::Micro},
+    {"BM_Nlohmann_DictPutRemove", &BM_Nlohmann_DictPutRemove, Kind::Micro},
+    {"BM_Qel_ArrayAppend", &BM_Qel_ArrayAppend, Kind::Micro},
+    {"BM_RapidJSON_ArrayAppend", &BM_RapidJSON_ArrayAppend, Kind::Micro},
+    {"BM_Nlohmann_ArrayAppend", &BM_Nlohmann_ArrayAppend, Kind::Micro},
+    {"BM_Qel_ArrayGetAt", &BM_Qel_ArrayGetAt, Kind::Micro},
+    {"BM_RapidJSON_ArrayGetAt", &BM_RapidJSON_ArrayGetAt, Kind::Micro},
+    {"BM_Nlohmann_ArrayGetAt", &BM_Nlohmann_ArrayGetAt, Kind::Micro},
+    {"BM_Qel_Memory_CreateFromText", &BM_Qel_Memory_CreateFromText, Kind::Memory},
+    {"BM_Qel_Memory_Deserialize", &BM_Qel_Memory_Deserialize, Kind::Memory},
+    {"BM_RapidJSON_Memory_Parse", &BM_RapidJSON_Memory_Parse, Kind::Memory},
+    {"BM_Nlohmann_Memory_Parse", &BM_Nlohmann_Memory_Parse, Kind::Memory},
+};
 
-QELBENCH_DOCUMENT(BM_Qel_CreateFromText);
-QELBENCH_DOCUMENT(BM_Qel_Deserialize);
-QELBENCH_DOCUMENT(BM_RapidJSON_Parse);
-QELBENCH_DOCUMENT(BM_Nlohmann_Parse);
-QELBENCH_DOCUMENT(BM_Qel_Serialize);
-QELBENCH_DOCUMENT(BM_RapidJSON_PrettyWriter);
-QELBENCH_DOCUMENT(BM_Nlohmann_Dump);
-QELBENCH_DOCUMENT(BM_Qel_Validate);
-QELBENCH_DOCUMENT(BM_RapidJSON_SchemaValidator);
-QELBENCH_DOCUMENT(BM_Valijson_Validate);
-QELBENCH_DOCUMENT(BM_Qel_Clone);
-QELBENCH_DOCUMENT(BM_RapidJSON_Clone);
-QELBENCH_DOCUMENT(BM_Nlohmann_Clone);
-QELBENCH_DOCUMENT(BM_Qel_IsEqual);
-QELBENCH_DOCUMENT(BM_RapidJSON_IsEqual);
-QELBENCH_DOCUMENT(BM_Nlohmann_IsEqual);
-QELBENCH_MICRO(BM_Qel_DeepGet);
-QELBENCH_MICRO(BM_RapidJSON_Pointer);
-QELBENCH_MICRO(BM_Nlohmann_JsonPointer);
-QELBENCH_MICRO(BM_Qel_DictGet);
-QELBENCH_MICRO(BM_RapidJSON_DictGet);
-QELBENCH_MICRO(BM_Nlohmann_DictGet);
-QELBENCH_MICRO(BM_Qel_DictPutRemove);
-QELBENCH_MICRO(BM_RapidJSON_DictPutRemove);
-QELBENCH_MICRO(BM_Nlohmann_DictPutRemove);
-QELBENCH_MICRO(BM_Qel_ArrayAppend);
-QELBENCH_MICRO(BM_RapidJSON_ArrayAppend);
-QELBENCH_MICRO(BM_Nlohmann_ArrayAppend);
-QELBENCH_MICRO(BM_Qel_ArrayGetAt);
-QELBENCH_MICRO(BM_RapidJSON_ArrayGetAt);
-QELBENCH_MICRO(BM_Nlohmann_ArrayGetAt);
-QELBENCH_MEMORY(BM_Qel_Memory_CreateFromText);
-QELBENCH_MEMORY(BM_Qel_Memory_Deserialize);
-QELBENCH_MEMORY(BM_RapidJSON_Memory_Parse);
-QELBENCH_MEMORY(BM_Nlohmann_Memory_Parse);
+// With iterations (for a profile run), every timed row runs exactly that often.
+void Register(uint64_t iterations) {
+    for (const Entry& e : kBenchmarks) {
+        benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(e.name, e.run);
+        b->Unit(e.kind == Kind::Micro ? benchmark::kNanosecond : benchmark::kMillisecond);
+        if (e.kind == Kind::Memory)
+            b->Iterations(1)->Repetitions(1);
+        else if (iterations != 0)
+            b->Iterations(static_cast<benchmark::IterationCount>(iterations));
+    }
+}
 
 // Takes --NAME=VALUE out of argv.
 bool TakeFlag(int& argc, char** argv, const char* name, std::string& value) {
@@ -749,6 +768,9 @@ int main(int argc, char** argv) {
     if (TakeFlag(argc, argv, "schemas", value)) options.schemaDir = value;
     if (TakeFlag(argc, argv, "seed", value)) options.seed = std::strtoull(value.c_str(), nullptr, 10);
     if (TakeFlag(argc, argv, "records", value)) options.records = std::strtoull(value.c_str(), nullptr, 10);
+    uint64_t iterations = 0;
+    if (TakeFlag(argc, argv, "iterations", value)) iterations = std::strtoull(value.c_str(), nullptr, 10);
+    Register(iterations);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
     try {

@@ -352,8 +352,14 @@ public:
         if (!ValidMode(mode)) return Fail(std::string("file stream: bad open mode \"") + mode + "\"", kBadArgument);
         if (S().AllocationFails()) return OutOfMemory();
         std::string pathCopy(path);
+#if !defined(_WIN32)
+        // Paths joined by the library's directory utilities separate with
+        // backslashes on every platform.
+        for (char& c : pathCopy)
+            if (c == '\\') c = '/';
+#endif
         errno = 0;
-        FilePointer file(std::fopen(path, mode));
+        FilePointer file(std::fopen(pathCopy.c_str(), mode));
         if (file == nullptr) {
             const int code = errno;
             return Fail(SystemError(std::string("cannot open \"") + path + "\" (" + mode + ")", code), kOpenFailed,

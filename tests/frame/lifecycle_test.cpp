@@ -109,7 +109,13 @@ TEST_F(HostTest, StartUpPublishesInTheFixedOrder) {
                               "QELUtilsDirInterface", "QELUtilsTempFileStreamFactory"})
         expected.push_back(later);
     ASSERT_GE(order.size(), kObjectInterfaces.size() + 1);
-    EXPECT_EQ(order, std::vector<std::string>(expected.begin(), expected.begin() + order.size()));
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + kObjectInterfaces.size()), kObjectInterfaces);
+    // The rest in module order (a module with nothing to publish is skipped).
+    size_t next = 0;
+    for (const std::string& name : order) {
+        while (next < expected.size() && expected[next] != name) ++next;
+        EXPECT_LT(next, expected.size()) << name << " out of order";
+    }
     EXPECT_EQ(objectRows, 2u + 4 + 3 + 3 + 3 + 5 + 4 + 7 + 6 + 5);
 }
 

@@ -107,9 +107,18 @@ QELPrimaryInstanceRecord* RecordOf(ContainerHeader* c) noexcept {
     return reinterpret_cast<QELPrimaryInstanceRecord*>(reinterpret_cast<char*>(c) + S().recordOffset);
 }
 
-std::string SignatureText(const char* implementationName, const char* interfaceName) {
-    if (Alternate()) return std::string("kind:") + interfaceName + "|" + implementationName + "|v7";
-    return std::string(implementationName) + "@" + interfaceName;
+// Written into a buffer that each thread keeps: every value is a container,
+// and a new string for each cost a heap allocation, a free and the copies.
+std::string_view SignatureText(const Atom* implementationName, const Atom* interfaceName) {
+    thread_local std::string text;
+    const std::string_view implementationText(implementationName->text, implementationName->length);
+    const std::string_view interfaceText(interfaceName->text, interfaceName->length);
+    text.clear();
+    if (Alternate())
+        text.append("kind:").append(interfaceText).append("|").append(implementationText).append("|v7");
+    else
+        text.append(implementationText).append("@").append(interfaceText);
+    return text;
 }
 
 void DestroyContainer(ContainerHeader* c) {
@@ -134,7 +143,7 @@ QELErrorHandle NewContainer(QELContainerHandle* out, void* object, Atom* impleme
     void* block = std::malloc(size);
     if (block == nullptr) return H(CoreError(1));
     if (Alternate()) std::memset(block, 0xA5, size);
-    Atom* signature = S().atoms.Intern(SignatureText(implementationName->text, interfaceName->text));
+    Atom* signature = S().atoms.Intern(SignatureText(implementationName, interfaceName));
     if (signature == nullptr) {
         std::free(block);
         return H(CoreError(1));

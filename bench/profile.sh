@@ -32,7 +32,7 @@ for row in "${rows[@]}"; do
   values=$(sed -n 's/^catalogue: \([0-9]*\) values.*/\1/p' "$out/$row.log")
   [ "$ops" = values ] && ops=$values
   echo "== $row ($records records, $iterations iterations, $ops operations or values each)"
-  total=$(python3 bench/breakdown.py "$out/callgrind.$row" | head -1 | tr -d ', ' | sed 's/instructions//')
+  total=$(python3 bench/breakdown.py "$out/callgrind.$row" | sed -n 1p | tr -d ', ' | sed 's/instructions//')
   echo "   $(python3 -c "print(f'{$total / ($iterations * $ops):,.0f}')") instructions per operation or value"
   python3 bench/breakdown.py "$out/callgrind.$row" 8 | sed 's/^/   /'
 done

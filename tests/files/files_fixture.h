@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <type_traits>
 
 #include "host_fixture.h"
 #include "qelhost/pos.h"

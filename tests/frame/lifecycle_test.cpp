@@ -193,3 +193,27 @@ TEST_F(HostTest, ProcessDetachAfterTerminateCallsNothingInTheHost) {
 }
 
 }  // namespace
+
+namespace {
+
+// Unloading a library that was never terminated: process detach must make
+// it drop what it holds without a single call into the host.
+TEST(ProcessDetach, AnUnterminatedLibraryCallsNothingOnUnload) {
+    qelhost::Host host;
+    std::string error;
+    ASSERT_TRUE(host.Load(&error)) << error;
+    ASSERT_EQ(host.InitializeLibrary(), 1);
+    const qelhost::Books before = host.books();
+    const uint64_t calls = host.ResolveCalls();
+    host.Unload();
+    const qelhost::Books after = host.books();
+    EXPECT_EQ(after.atomRefs, before.atomRefs) << "no atom released";
+    EXPECT_EQ(after.errorRefs, before.errorRefs) << "the generic error is not released";
+    EXPECT_EQ(after.memoryBlocks, before.memoryBlocks) << "no block freed";
+    EXPECT_EQ(host.ResolveCalls(), calls);
+    EXPECT_TRUE(host.RegistryLog().size() > 0 &&
+                host.RegistryLog().back().kind == qelhost::RegistryEvent::Kind::Registered)
+        << "nothing withdrawn";
+}
+
+}  // namespace

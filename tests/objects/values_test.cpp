@@ -1,4 +1,5 @@
 // Scalars, kinds and the published surface's failure values and reports.
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -226,6 +227,35 @@ TEST_F(POSTest, EveryAllocationFailureIsReportedAndLeaksNothing) {
         if (!reached) break;
         ASSERT_LT(nth, 10000u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The library's own client classes import the tables back from the host:
+// a table withdrawn and published again is picked up at the next use.
+std::atomic<int> gWrappedNewStrings{0};
+POSStringNewPOSStringProc gOriginalNewString = nullptr;
+QELContainerHandle CountingNewString(const char* text) {
+    ++gWrappedNewStrings;
+    return gOriginalNewString(text);
+}
+
+TEST_F(POSTest, ClientTablesAreImportedAgainWhenTheHostChanges) {
+    gOriginalNewString = pos().newString;
+    auto isString = pos().isString;
+    auto getString = pos().getString;
+    host().Withdraw("POSStringInterface");
+    host().Register("POSStringInterface", "NewPOSString", "POSStringNewPOSStringProc",
+                    reinterpret_cast<void*>(&CountingNewString));
+    host().Register("POSStringInterface", "IsPOSString", "POSStringIsPOSStringProc",
+                    reinterpret_cast<void*>(isString));
+    host().Register("POSStringInterface", "Get", "POSStringGetProc", reinterpret_cast<void*>(getString));
+    gWrappedNewStrings = 0;
+    const Ref doc = pos().FromText("[a b (c d)]");
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(gWrappedNewStrings, 3) << "the parser made its strings through the new table";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace qel::platform {

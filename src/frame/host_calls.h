@@ -60,6 +60,15 @@ void ContainerRelease(QELContainerHandle c) noexcept;
 void DecrementWithoutDelete(QELContainerHandle c) noexcept;
 
 // Shared buffers
+inline void BufferAddRef(QELSharedBuffHandle b) {
+    Slot<QELSharedBuffAddRefProc>(RequireTable(HostInterface::SharedBuff), slot::BufferAddRef)(b);
+}
+inline void* GetBuffer(QELSharedBuffHandle b) {
+    return Slot<QELSharedBuffGetBufferProc>(RequireTable(HostInterface::SharedBuff), slot::GetBuffer)(b);
+}
+inline uint64_t GetBufferSize(QELSharedBuffHandle b) {
+    return Slot<QELSharedBuffGetSizeProc>(RequireTable(HostInterface::SharedBuff), slot::GetSize)(b);
+}
 void BufferRelease(QELSharedBuffHandle b) noexcept;
 
 }  // namespace QEL_T_MT::host

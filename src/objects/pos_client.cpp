@@ -237,7 +237,7 @@ void CPOSDict::Remove(QELStringAtom key) const {
     Call<POSDictRemoveProc>(POSInterface::Dict, pos_slot::Remove, handle(), key);
 }
 
-CPOSDictIterator::CPOSDictIterator(const CPOSDict& dict)
+CPOSDictIterator::CPOSDictIterator(const CPOSObject& dict)
     : iterator_(Call<POSDictIteratorNewPOSDictIteratorProc>(POSInterface::DictIterator, pos_slot::NewIterator, 
           dict.handle())) {}
 void CPOSDictIterator::Begin() const {

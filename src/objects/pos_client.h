@@ -153,7 +153,8 @@ public:
 // Walks a dictionary's keys in ascending order through the iterator table.
 class CPOSDictIterator final {
 public:
-    explicit CPOSDictIterator(const CPOSDict& dict);
+    // Any object: the iterator procedure itself refuses one that is no dictionary.
+    explicit CPOSDictIterator(const CPOSObject& dict);
     void Begin() const;
     void Next() const;
     bool IsDone() const;

@@ -1,0 +1,117 @@
+// Validator tests: the four validator procedures resolved through the host,
+// and one call = its result, the explanation lines and the host's reports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../objects/pos_fixture.h"
+
+namespace qeltest {
+
+// Report procedures carry no user data: the lines go to this thread's list.
+inline thread_local std::vector<std::string> tCollectedLines;
+inline void CollectLine(const char* line) { tCollectedLines.emplace_back(line != nullptr ? line : "(null)"); }
+
+class ValidatorTest : public POSTest {
+public:
+    struct Outcome {
+        int32_t result = -1;
+        std::vector<std::string> lines;    // given to the report procedure, in order
+        std::vector<std::string> reports;  // given to the host
+    };
+
+protected:
+    using Ref = qelhost::pos::Ref;
+    using Atom = qelhost::pos::Atom;
+
+    void SetUp() override {
+        POSTest::SetUp();
+        if (HasFatalFailure()) return;
+        newValidator_ = host().Get<POSStructValidatorNewStructValidatorProc>(
+            "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc");
+        registerCheck_ = host().Get<POSStructValidatorRegisterCallbackProc>(
+            "POSStructValidatorInterface", "RegisterCallbackProc", "POSStructValidatorRegisterCallbackProc");
+        validateSchema_ = host().Get<POSStructValidatorValidateSchemaProc>(
+            "POSStructValidatorInterface", "ValidateSchema", "POSStructValidatorValidateSchemaProc");
+        validate_ =
+            host().Get<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
+        ASSERT_TRUE(newValidator_ && registerCheck_ && validateSchema_ && validate_);
+        tCollectedLines.clear();
+    }
+
+    Ref NewValidator(const Ref& schema) { return Ref::Take(newValidator_(schema.get())); }
+    Ref NewValidator(const char* schemaText) { return NewValidator(Parse(schemaText)); }
+
+    void Register(const Ref& validator, const char* type, QELCheckProc check, void* clientData) {
+        const Atom name(type);
+        registerCheck_(validator.get(), name.get(), check, clientData);
+    }
+
+    Outcome Validate(const Ref& validator, const Ref& value, const char* type, bool withReport = true) {
+        const Atom name(type);
+        tCollectedLines.clear();
+        Outcome o;
+        o.result = validate_(validator.get(), value.get(), name.get(), withReport ? &CollectLine : nullptr);
+        o.lines.swap(tCollectedLines);
+        o.reports = TakeReports();
+        return o;
+    }
+    // A validator made for the one call.
+    Outcome Check(const Ref& schema, const char* type, const Ref& value) {
+        const Ref validator = NewValidator(schema);
+        EXPECT_TRUE(validator);
+        return Validate(validator, value, type);
+    }
+    Outcome Check(const char* schemaText, const char* type, const Ref& value) {
+        return Check(Parse(schemaText), type, value);
+    }
+    Outcome Check(const char* schemaText, const char* type, const char* valueText) {
+        return Check(Parse(schemaText), type, Parse(valueText));
+    }
+
+    Outcome CheckSchema(const Ref& schema, bool withReport = true) {
+        tCollectedLines.clear();
+        Outcome o;
+        o.result = validateSchema_(schema.get(), withReport ? &CollectLine : nullptr);
+        o.lines.swap(tCollectedLines);
+        o.reports = TakeReports();
+        return o;
+    }
+    Outcome CheckSchema(const char* schemaText) { return CheckSchema(Parse(schemaText)); }
+
+    POSStructValidatorNewStructValidatorProc newValidator_ = nullptr;
+    POSStructValidatorRegisterCallbackProc registerCheck_ = nullptr;
+    POSStructValidatorValidateSchemaProc validateSchema_ = nullptr;
+    POSValidatorValidateProc validate_ = nullptr;
+};
+
+// Acceptance: result 1, nothing said to anyone.
+inline ::testing::AssertionResult Accepted(const ValidatorTest::Outcome& o) {
+    if (o.result == 1 && o.lines.empty() && o.reports.empty()) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "result " << o.result;
+    for (const std::string& line : o.lines) failure << "\n  line: " << line;
+    for (const std::string& report : o.reports) failure << "\n  report: " << report;
+    return failure;
+}
+
+// Rejection: result 0, exactly these lines, no host report.
+inline ::testing::AssertionResult Rejected(const ValidatorTest::Outcome& o, const std::vector<std::string>& lines) {
+    if (o.result == 0 && o.lines == lines && o.reports.empty()) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "result " << o.result;
+    for (const std::string& line : o.lines) failure << "\n  line: " << line;
+    for (const std::string& r : o.reports) failure << "\n  report: " << r;
+    return failure;
+}
+
+// A validation that stopped: result 0, no line, exactly this host report.
+inline ::testing::AssertionResult Stopped(const ValidatorTest::Outcome& o, const std::string& report) {
+    if (o.result == 0 && o.lines.empty() && o.reports == std::vector<std::string>{report})
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "result " << o.result;
+    for (const std::string& line : o.lines) failure << "\n  line: " << line;
+    for (const std::string& r : o.reports) failure << "\n  report: " << r;
+    return failure;
+}
+
+}  // namespace qeltest

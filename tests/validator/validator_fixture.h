@@ -50,9 +50,13 @@ protected:
 
     Outcome Validate(const Ref& validator, const Ref& value, const char* type, bool withReport = true) {
         const Atom name(type);
+        return Validate(validator, value, name, withReport);
+    }
+    // Makes nothing before the call (for allocation-failure sweeps).
+    Outcome Validate(const Ref& validator, const Ref& value, const Atom& type, bool withReport = true) {
         tCollectedLines.clear();
         Outcome o;
-        o.result = validate_(validator.get(), value.get(), name.get(), withReport ? &CollectLine : nullptr);
+        o.result = validate_(validator.get(), value.get(), type.get(), withReport ? &CollectLine : nullptr);
         o.lines.swap(tCollectedLines);
         o.reports = TakeReports();
         return o;

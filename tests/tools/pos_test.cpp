@@ -172,6 +172,41 @@ TEST_F(PosTool, ConvertRefusesWhatTheNotationCannotSay) {
     EXPECT_NE(r.err.find("at k"), std::string::npos) << r.err;
 }
 
+TEST_F(PosTool, ValidateExplainsEachFileAndExitsWithTheWorstOutcome) {
+    const std::string schema = File("s.schema", "<Point <category dict required <x real y real>>>");
+    const std::string good = File("good.pos", "<x 1 y 2>");
+    const std::string bad = File("bad.pos", "<x 1 y two>");
+    const std::string broken = File("broken.pos", "<x 1");
+    const std::string args = "validate --schema " + Quote(schema) + " --type Point ";
+
+    Result r = Run(args + Quote(good));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, good + ": valid\n");
+    r = Run(args + Quote(good) + " " + Quote(bad));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, good + ": valid\n" + bad + ": invalid\n  y (required, type != real): Expected REAL was of invalid type\n");
+    r = Run(args + Quote(bad) + " " + Quote(broken));
+    EXPECT_EQ(r.code, 2);
+
+    // A schema that cannot be walked is an error, not an explanation.
+    const std::string malformed = File("m.schema", "<Point <min 1>>");
+    r = Run("validate --schema " + Quote(malformed) + " --type Point " + Quote(good));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Malformed schema definition for Point, no category"), std::string::npos) << r.err;
+}
+
+TEST_F(PosTool, SchemaCheckNamesTheUndefinedType) {
+    EXPECT_EQ(Run("schema-check " + Quote(Example("catalog.schema"))).code, 0);
+    const std::string schema = File("s.schema", "<List <category array membertype Item>>");
+    const Result r = Run("schema-check " + Quote(schema));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out.rfind(schema + ": invalid\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("membertype (required, type != TypeName): Cannot locate definition of type Item\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(Run("schema-check " + Quote(File("n.schema", "[1 2]"))).code, 2);
+}
+
 TEST_F(PosTool, UsageHelpAndVersion) {
     for (const char* command : {"check", "validate", "schema-check", "convert", "get", "fmt"}) {
         SCOPED_TRACE(command);

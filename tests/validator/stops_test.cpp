@@ -133,7 +133,9 @@ TEST_F(ValidatorTest, RecursionFollowsTheValueWithinABound) {
     for (bool dicts : {false, true}) {
         SCOPED_TRACE(dicts ? "dictionaries" : "arrays");
         const char* type = dicts ? "D" : "T";
+        // Just within the bound: the stack of every target holds it.
         EXPECT_TRUE(Accepted(Validate(validator, nest(200, dicts), type)));
+        EXPECT_TRUE(Accepted(Validate(validator, nest(998, dicts), type)));
         const Outcome o = Validate(validator, nest(100000, dicts), type);
         EXPECT_EQ(o.result, 0);
         EXPECT_TRUE(o.lines.empty());

@@ -195,7 +195,7 @@ TEST_F(CheckTest, HandlesThatAreNoValidatorsAreRefused) {
     EXPECT_EQ(TakeReports().size(), 1u);
     EXPECT_EQ(validate_(validator.get(), nullptr, name.get(), &qeltest::CollectLine), 0);
     EXPECT_EQ(TakeReports().size(), 1u);
-    EXPECT_TRUE(qeltest::tCollectedLines.empty());
+    EXPECT_TRUE(qeltest::gCollectedLines.empty());
 
     EXPECT_TRUE(Accepted(Validate(validator, Parse("2"), "Even")));
     EXPECT_TRUE(probe.calls.empty());

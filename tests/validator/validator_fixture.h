@@ -9,9 +9,10 @@
 
 namespace qeltest {
 
-// Report procedures carry no user data: the lines go to this thread's list.
-inline thread_local std::vector<std::string> tCollectedLines;
-inline void CollectLine(const char* line) { tCollectedLines.emplace_back(line != nullptr ? line : "(null)"); }
+// Report procedures carry no user data: the lines go to this list (the
+// tests validate on one thread).
+inline std::vector<std::string> gCollectedLines;
+inline void CollectLine(const char* line) { gCollectedLines.emplace_back(line != nullptr ? line : "(null)"); }
 
 class ValidatorTest : public POSTest {
 public:
@@ -37,7 +38,7 @@ protected:
         validate_ =
             host().Get<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
         ASSERT_TRUE(newValidator_ && registerCheck_ && validateSchema_ && validate_);
-        tCollectedLines.clear();
+        gCollectedLines.clear();
     }
 
     Ref NewValidator(const Ref& schema) { return Ref::Take(newValidator_(schema.get())); }
@@ -54,10 +55,10 @@ protected:
     }
     // Makes nothing before the call (for allocation-failure sweeps).
     Outcome Validate(const Ref& validator, const Ref& value, const Atom& type, bool withReport = true) {
-        tCollectedLines.clear();
+        gCollectedLines.clear();
         Outcome o;
         o.result = validate_(validator.get(), value.get(), type.get(), withReport ? &CollectLine : nullptr);
-        o.lines.swap(tCollectedLines);
+        o.lines.swap(gCollectedLines);
         o.reports = TakeReports();
         return o;
     }
@@ -75,10 +76,10 @@ protected:
     }
 
     Outcome CheckSchema(const Ref& schema, bool withReport = true) {
-        tCollectedLines.clear();
+        gCollectedLines.clear();
         Outcome o;
         o.result = validateSchema_(schema.get(), withReport ? &CollectLine : nullptr);
-        o.lines.swap(tCollectedLines);
+        o.lines.swap(gCollectedLines);
         o.reports = TakeReports();
         return o;
     }

@@ -66,7 +66,8 @@ def result(runs, name):
 
 
 def ns(b):
-    return b["real_time"] * TO_NS[b["time_unit"]]
+    """Real time of one operation: iterations that do several divide by their count."""
+    return b["real_time"] * TO_NS[b["time_unit"]] / b.get("ops_per_iteration", 1)
 
 
 def fmt_time(t):
@@ -88,7 +89,7 @@ def main():
     print(f"Catalogue: {context.get('values', '?')} values; text notation {context.get('notation_bytes', '?')} bytes, "
           f"TypeA {context.get('typea_bytes', '?')} bytes, JSON {context.get('json_bytes', '?')} bytes. "
           f"Host configuration: {context.get('host_variant', '?')}.")
-    print("Times are medians of the repetitions (real time); MB/s is 10^6 bytes of the form read or written; "
+    print("Times are medians of the repetitions (real time), per document or per operation; MB/s is 10^6 bytes of the form read or written; "
           "values/s counts values for whole-document rows, lookups or operations for the others.")
     print("Ratio = QELUtils time / peer time (above 1: QELUtils takes longer).")
     print()

@@ -1,0 +1,32 @@
+// The TypeA reader from hostile bytes: whatever it reads back writes again
+// and reads back equal.
+#include <cstdint>
+#include <string_view>
+
+#include "fuzz_host.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using qelhost::pos::Ref;
+    qelfuzz::FuzzHost& f = qelfuzz::Shared();
+    static const auto newStreamer =
+        f.Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer", "POSStreamerNewPOSStreamerProc");
+    static const auto serialize =
+        f.Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
+    static const auto deserialize =
+        f.Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize", "POSStreamerDeserializeProc");
+    {
+        const Ref streamer = Ref::Take(newStreamer());
+        const Ref stream =
+            Ref::Take(f.host().NewMemoryStream(std::string_view(reinterpret_cast<const char*>(data), size)));
+        const Ref value = Ref::Take(deserialize(streamer.get(), stream.get()));
+        if (value && f.pos().IsEqual(value, value)) {
+            const Ref out = Ref::Take(f.host().NewMemoryStream());
+            if (serialize(streamer.get(), out.get(), value.get(), nullptr) != 1) std::abort();
+            const Ref in = Ref::Take(f.host().NewMemoryStream(f.host().MemoryStreamContents(out.get())));
+            const Ref back = Ref::Take(deserialize(streamer.get(), in.get()));
+            if (!back || !f.pos().IsEqual(value, back)) std::abort();
+        }
+    }
+    f.CheckBooks();
+    return 0;
+}

@@ -40,10 +40,10 @@ TEST_F(FilesTest, TheTemporaryAndCurrentDirectories) {
     QELContainerHandle out = nullptr;
     ASSERT_EQ(getTempDir_(&out), nullptr);
     const Ref temp = Ref::Take(out);
-    QELStringAtom spec = nullptr;
-    ASSERT_EQ(pathSpec_(&spec, temp.get(), Atom("f").get()), nullptr);
+    QELStringAtom path = nullptr;
+    ASSERT_EQ(pathSpec_(&path, temp.get(), Atom("f").get()), nullptr);
     const char last = tempText_.back();
-    EXPECT_EQ(TakeAtom(spec), tempText_ + (last == '\\' ? "" : "\\") + "f")
+    EXPECT_EQ(TakeAtom(path), tempText_ + (last == '\\' ? "" : "\\") + "f")
         << "the temporary directory keeps its trailing separator";
     ASSERT_EQ(getCurrent_(&out), nullptr);
     EXPECT_TRUE(Ref::Take(out));

@@ -41,7 +41,7 @@ CPOSObject DeepGet(const Dict& dict, const char* address) {
         for (;;) {
             CPOSObject found;
             if (*rest == '.') {
-                const auto* d = dynamic_cast<const Dict*>(current);
+                const auto* d = As<Dict>(current);
                 if (d == nullptr) return {};  // "Dict::DeepGet entry on non-dict"
                 char* key = rest + 1;
                 char* end = key + std::strcspn(key, ".[");
@@ -52,7 +52,7 @@ CPOSObject DeepGet(const Dict& dict, const char* address) {
                 if (found.empty()) return {};  // "Dict::DeepGet cannot locate key"
                 rest = end;
             } else if (*rest == '[') {
-                const auto* a = dynamic_cast<const Array*>(current);
+                const auto* a = As<Array>(current);
                 if (a == nullptr) return {};  // "Dict::DeepGet subscript on non-array"
                 const char* digits = rest + 1;
                 uint64_t index = 0;

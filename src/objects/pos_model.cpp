@@ -20,7 +20,7 @@ BaseObject* Implementation(QELContainerHandle handle) {
 
 template <class T>
 T& Resolve(QELContainerHandle handle, const char* message) {
-    T* object = dynamic_cast<T*>(Implementation(handle));
+    T* object = As<T>(Implementation(handle));
     if (object == nullptr) throw POSException(message);
     return *object;
 }
@@ -37,7 +37,7 @@ namespace {
 
 template <class T>
 T* SameClass(const CPOSObject& other) {
-    return dynamic_cast<T*>(Implementation(other.handle()));
+    return As<T>(Implementation(other.handle()));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
+#include <typeinfo>
 
 #include "frame/atom_ref.h"
 #include "frame/client_base.h"
@@ -25,6 +27,19 @@ protected:
     BaseObject(const BaseObject&) = delete;
     BaseObject& operator=(const BaseObject&) = delete;
 };
+
+// The object as the class T, or null. Every model class is final, so the
+// exact type decides: cheaper than a cast that searches the hierarchy, on
+// every call that resolves a handle.
+template <class T>
+T* As(BaseObject* object) noexcept {
+    static_assert(std::is_final_v<T>);
+    return object != nullptr && typeid(*object) == typeid(T) ? static_cast<T*>(object) : nullptr;
+}
+template <class T>
+const T* As(const BaseObject* object) noexcept {
+    return As<T>(const_cast<BaseObject*>(object));
+}
 
 // The implementation of a property-object handle (by its implementation
 // name), or null for a null handle.

@@ -25,7 +25,7 @@ constexpr const char kNotDict[] = "instance was not an POSDict";
 template <class T>
 int32_t IsKind(QELContainerHandle object) {
     return Reporting<int32_t>(0, [&]() -> int32_t {
-        return object != nullptr && dynamic_cast<T*>(Implementation(object)) != nullptr ? 1 : 0;
+        return object != nullptr && As<T>(Implementation(object)) != nullptr ? 1 : 0;
     });
 }
 

@@ -1,5 +1,7 @@
 #include "validator/struct_validator.h"
 
+#include <iterator>
+
 #include "frame/guards.h"
 #include "validator/walk.h"
 
@@ -11,13 +13,19 @@ using QEL_T_MT::CPOSString;
 namespace {
 
 // The interning order of the vocabulary; Keyword indexes it.
-constexpr const char* kKeywordTexts[kKeywordCount] = {
-    "any",       "bool",         "int",          "real",       "string",    "unicodestring", "bindata",
-    "qelerrorobjref", "zubaseobjref", "qelobjref", "rawptr",   "category",  "dict",          "array",
-    "union",     "intersection", "true",         "false",      "set",       "required",      "optional",
-    "min",       "minexcl",      "max",          "maxexcl",    "minlen",    "maxlen",        "illegalchars",
-    "oneof",     "membertype",   "valuetype",    "keytype",
+constexpr const char* kKeywordTexts[] = {
+    // built-in type names
+    "any", "bool", "int", "real", "string", "unicodestring", "bindata", "qelerrorobjref", "zubaseobjref",
+    "qelobjref", "rawptr",
+    // the member name and the categories that are no type names
+    "category", "dict", "array", "union", "intersection",
+    // the texts of "bool"
+    "true", "false",
+    // keywords
+    "set", "required", "optional", "min", "minexcl", "max", "maxexcl", "minlen", "maxlen", "illegalchars",
+    "oneof", "membertype", "valuetype", "keytype",
 };
+static_assert(std::size(kKeywordTexts) == kKeywordCount);
 
 }  // namespace
 

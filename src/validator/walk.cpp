@@ -29,6 +29,10 @@ constexpr const char kTooDeep[] =
 
 constexpr uint64_t kCheckBufferSize = 1024;
 
+// Binary data's bounds use the string messages, as the format always has.
+constexpr const char kStringBelow[] = "String length below mininum value %d";
+constexpr const char kStringAbove[] = "String length above maximum value %d";
+
 class DepthGuard final {
 public:
     explicit DepthGuard(unsigned& depth) : depth_(depth) {
@@ -73,6 +77,15 @@ const char* BufferText(const QELSharedBuffRef& buffer) {
     return text;
 }
 
+// True when some member of the list has exactly the text; every member must
+// be a String.
+bool IsOneOf(const CPOSArray& choices, const char* text) {
+    const uint32_t count = choices.Count();
+    for (uint32_t i = 0; i < count; ++i)
+        if (std::strcmp(text, CPOSString(choices.GetAt(i, false), false).Get()) == 0) return true;
+    return false;
+}
+
 // Length of a text of 16-bit units up to its terminating zero unit.
 uint64_t UnitCount(const uint16_t* units) noexcept {
     uint64_t n = 0;
@@ -94,6 +107,17 @@ int32_t Walk::CheckNested(const QELStringAtomRef& type, const CPOSObject& value,
     const CPOSArray own = CPOSArray::New();
     const int32_t failures = CheckByName(type, value, own);
     if (failures != 0) AppendPrefixed(lines, own, FormatIntoPOSString(prefixFormat, args...));
+    return failures;
+}
+
+int32_t Walk::CheckLength(const CPOSDict& definition, double length, const CPOSArray& lines,
+                          const char* belowFormat, const char* aboveFormat) const {
+    int32_t failures = 0;
+    // A format without %d ignores the bound.
+    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MinLen); !b.empty() && length < b.Get())
+        failures += Fail(lines, FormatIntoPOSString(belowFormat, TruncateToInt32(b.Get())));
+    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MaxLen); !b.empty() && length > b.Get())
+        failures += Fail(lines, FormatIntoPOSString(aboveFormat, TruncateToInt32(b.Get())));
     return failures;
 }
 
@@ -211,21 +235,13 @@ int32_t Walk::CheckString(const CPOSDict& definition, const CPOSObject& value, c
     const char* text = CPOSString(value, false).Get();
     const size_t length = std::strlen(text);
     const double len = static_cast<double>(length);
-    int32_t failures = 0;
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MinLen); !b.empty() && len < b.Get())
-        failures += Fail(lines, FormatIntoPOSString("String length below mininum value %d", TruncateToInt32(b.Get())));
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MaxLen); !b.empty() && len > b.Get())
-        failures += Fail(lines, FormatIntoPOSString("String length above maximum value %d", TruncateToInt32(b.Get())));
+    int32_t failures = CheckLength(definition, len, lines, kStringBelow, kStringAbove);
     if (const CPOSString illegal = Get<CPOSString>(definition, Keyword::IllegalChars);
         !illegal.empty() && std::strcspn(text, illegal.Get()) < length)
         failures += Fail(lines, FormatIntoPOSString("String contains illegal characters in '%s'", illegal.Get()));
-    if (const CPOSArray choices = Get<CPOSArray>(definition, Keyword::OneOf); !choices.empty()) {
-        bool found = false;
-        const uint32_t count = choices.Count();
-        for (uint32_t i = 0; i < count && !found; ++i)
-            found = std::strcmp(text, CPOSString(choices.GetAt(i, false), false).Get()) == 0;
-        if (!found) failures += Fail(lines, "String is not one of the enumerated values");
-    }
+    if (const CPOSArray choices = Get<CPOSArray>(definition, Keyword::OneOf);
+        !choices.empty() && !IsOneOf(choices, text))
+        failures += Fail(lines, "String is not one of the enumerated values");
     return failures;
 }
 
@@ -233,34 +249,19 @@ int32_t Walk::CheckUnicodeString(const CPOSDict& definition, const CPOSObject& v
                                  const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::UnicodeString).text(), value, lines) != BuiltIn::Accepted) return 1;
     const double len = static_cast<double>(UnitCount(CPOSUnicodeString(value, false).Get()));
-    int32_t failures = 0;
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MinLen); !b.empty() && len < b.Get())
-        failures += Fail(
-            lines, FormatIntoPOSString("Unicode String length below mininum value %d", TruncateToInt32(b.Get())));
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MaxLen); !b.empty() && len > b.Get())
-        failures += Fail(
-            lines, FormatIntoPOSString("Unicode String length above maximum value %d", TruncateToInt32(b.Get())));
-    return failures;
+    return CheckLength(definition, len, lines, "Unicode String length below mininum value %d",
+                       "Unicode String length above maximum value %d");
 }
 
 int32_t Walk::CheckBinData(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::BinData).text(), value, lines) != BuiltIn::Accepted) return 1;
     const CPOSBinData data(value, false);
     const double size = static_cast<double>(data.Size());
-    int32_t failures = 0;
-    // The string messages, as the format has always written them.
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MinLen); !b.empty() && size < b.Get())
-        failures += Fail(lines, FormatIntoPOSString("String length below mininum value %d", TruncateToInt32(b.Get())));
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MaxLen); !b.empty() && size > b.Get())
-        failures += Fail(lines, FormatIntoPOSString("String length above maximum value %d", TruncateToInt32(b.Get())));
+    int32_t failures = CheckLength(definition, size, lines, kStringBelow, kStringAbove);
     if (const CPOSArray choices = Get<CPOSArray>(definition, Keyword::OneOf); !choices.empty()) {
         const char* typeName = data.TypeName();
-        if (typeName == nullptr) typeName = "";
-        bool found = false;
-        const uint32_t count = choices.Count();
-        for (uint32_t i = 0; i < count && !found; ++i)
-            found = std::strcmp(typeName, CPOSString(choices.GetAt(i, false), false).Get()) == 0;
-        if (!found) failures += Fail(lines, "TypeName is not one of the enumerated values");
+        if (!IsOneOf(choices, typeName != nullptr ? typeName : ""))
+            failures += Fail(lines, "TypeName is not one of the enumerated values");
     }
     return failures;
 }
@@ -270,11 +271,8 @@ int32_t Walk::CheckArray(const CPOSDict& definition, const CPOSObject& value, co
     if (array.empty()) return Fail(lines, "Array object expected");
     const uint32_t count = array.Count();
     const double n = static_cast<double>(count);
-    int32_t failures = 0;
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MinLen); !b.empty() && n < b.Get())
-        failures += Fail(lines, FormatIntoPOSString("Array length below mininum value %d", TruncateToInt32(b.Get())));
-    if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MaxLen); !b.empty() && n > b.Get())
-        failures += Fail(lines, "Array length above maximum value");
+    int32_t failures = CheckLength(definition, n, lines, "Array length below mininum value %d",
+                                   "Array length above maximum value");
 
     const CPOSObject memberType = definition.Get(validator_.keyword(Keyword::MemberType).atom(), true);
     if (const CPOSString every(memberType, true); !every.empty()) {

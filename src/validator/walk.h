@@ -37,6 +37,10 @@ private:
     int32_t CheckUnion(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines);
     int32_t CheckIntersection(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines);
 
+    // "minlen" and "maxlen" against a length, with the category's messages.
+    int32_t CheckLength(const CPOSDict& definition, double length, const CPOSArray& lines, const char* belowFormat,
+                        const char* aboveFormat) const;
+
     // Checks in a list of its own; a failure's lines go to lines under the
     // prefix made from the format.
     template <class... Args>

@@ -47,7 +47,7 @@ CPOSObject DeepGet(const Dict& dict, const char* address) {
                 char* end = key + std::strcspn(key, ".[");
                 const char saved = *end;
                 *end = '\0';  // the copy may be overwritten, never the atom's text
-                found = d->Get(key, true);
+                found = d->Get(key, Lookup::Quiet);
                 *end = saved;
                 if (found.empty()) return {};  // "Dict::DeepGet cannot locate key"
                 rest = end;

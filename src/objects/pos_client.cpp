@@ -94,14 +94,25 @@ CPOSObject::CPOSObject(QELContainerHandle handle) : ref_(handle) {
 }
 
 CPOSObject CPOSObject::Clone() const {
-    QELContainerHandle copy = ProcCast<POSObjectCloneProc>(procs_[pos_slot::Clone])(handle());
-    if (copy == nullptr) throw POSException("CPOSObject::Clone failed");
-    return CPOSObject(copy);
+    const auto clone = ProcCast<POSObjectCloneProc>(procs_[pos_slot::Clone]);
+    const uint64_t reported = ReportedFailures();
+    const QELContainerHandle copy = clone(handle());
+    if (copy != nullptr) return CPOSObject(copy);
+    // A Clone of this library has reported why (once, however deep the
+    // failure lay): the caller fails without a second report. Any other
+    // Clone reports as its owner decides, and the caller says it failed.
+    if (ReportedFailures() != reported) throw CReportedFailure();
+    throw POSException("CPOSObject::Clone failed");
 }
 
+// Both walk nested values through the members' own procedures, so their
+// frames are paid once per level of nesting: kept to the call itself.
 bool CPOSObject::IsEqual(const CPOSObject& other) const {
     const auto isEqual = ProcCast<POSObjectIsEqualProc>(procs_[pos_slot::IsEqual]);
-    return Checked([&] { return isEqual(handle(), other.handle()); }) != 0;
+    const uint64_t reported = ReportedFailures();
+    const int32_t equal = isEqual(handle(), other.handle());
+    if (ReportedFailures() != reported) throw CReportedFailure();
+    return equal != 0;
 }
 
 // ------------------------------------------------------------------ scalars

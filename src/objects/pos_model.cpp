@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 #include <utility>
-#include <vector>
 
 #include "frame/errors.h"
 #include "frame/host_calls.h"
@@ -69,19 +68,13 @@ bool UnicodeString::IsEqual(const CPOSObject& other) {
     return u != nullptr && u->count == count && std::memcmp(u->units, units, count * sizeof(uint16_t)) == 0;
 }
 
-BinData::BinData(const char* name, const void* bytes, uint32_t byteCount) : typeName(name), size(byteCount) {
-    buffer = QEL_T_MT::NewSharedBuffer(size, nullptr, nullptr, nullptr);
-    try {
-        data = static_cast<const uint8_t*>(QEL_T_MT::Slot<QELSharedBuffGetBufferProc>(
-            QEL_T_MT::RequireTable(QEL_T_MT::HostInterface::SharedBuff), QEL_T_MT::slot::GetBuffer)(buffer));
-    } catch (...) {
-        QEL_T_MT::host::BufferRelease(buffer);
-        throw;
-    }
+BinData::BinData(const char* name, const void* bytes, uint32_t byteCount)
+    : typeName(name),
+      buffer(QEL_T_MT::QELSharedBuffRef::New(byteCount)),
+      data(reinterpret_cast<const uint8_t*>(buffer.Data())),
+      size(byteCount) {
     if (size != 0) std::memcpy(const_cast<uint8_t*>(data), bytes, size);
 }
-
-BinData::~BinData() { QEL_T_MT::host::BufferRelease(buffer); }
 
 bool BinData::IsEqual(const CPOSObject& other) {
     const BinData* b = SameClass<BinData>(other);
@@ -145,21 +138,16 @@ void Array::Remove(uint32_t index) {
 
 BaseObject* Array::Clone() {
     const NestingGuard nesting;
-    auto* copy = new Array;
-    try {
-        copy->Reserve(count);
-        for (uint32_t i = 0; i < count; ++i) {
-            // An empty slot stays empty in the copy.
-            if (members[i].empty())
-                copy->count = i + 1;
-            else
-                copy->Append(members[i].Clone());
-        }
-    } catch (...) {
-        delete copy;
-        throw;
+    Owned<Array> copy = MakeObject<Array>();
+    copy->Reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        // An empty slot stays empty in the copy.
+        if (members[i].empty())
+            copy->count = i + 1;
+        else
+            copy->Append(members[i].Clone());
     }
-    return copy;
+    return copy.release();
 }
 
 bool Array::IsEqual(const CPOSObject& other) {
@@ -178,231 +166,40 @@ bool Array::IsEqual(const CPOSObject& other) {
 
 // ------------------------------------------------------------------ dictionary
 
-namespace {
-
-int Compare(const char* a, const char* b) noexcept { return std::strcmp(a, b); }  // unsigned bytes
-
-bool IsRed(const DictNode* n) noexcept { return n != nullptr && n->colour == DictNode::Red; }
-
-DictNode* Find(DictNode* node, const char* key) noexcept {
-    while (node != nullptr) {
-        const int c = Compare(key, node->key.text());
-        if (c == 0) return node;
-        node = c < 0 ? node->left : node->right;
-    }
-    return nullptr;
-}
-
-// Puts child where node stood under node's parent.
-void Replace(DictTree& tree, DictNode* node, DictNode* child) noexcept {
-    if (child != nullptr) child->parent = node->parent;
-    if (node->parent == nullptr)
-        tree.root = child;
-    else if (node->parent->left == node)
-        node->parent->left = child;
-    else
-        node->parent->right = child;
-}
-
-// Lifts node over its parent.
-void RotateUp(DictTree& tree, DictNode* node) noexcept {
-    DictNode* parent = node->parent;
-    Replace(tree, parent, node);
-    if (parent->left == node) {
-        parent->left = node->right;
-        if (node->right != nullptr) node->right->parent = parent;
-        node->right = parent;
-    } else {
-        parent->right = node->left;
-        if (node->left != nullptr) node->left->parent = parent;
-        node->left = parent;
-    }
-    parent->parent = node;
-}
-
-// A red node under a red parent: a single or double rotation at the
-// grandparent repairs it.
-void RepairRedRed(DictTree& tree, DictNode* node) noexcept {
-    DictNode* parent = node->parent;
-    if (parent == nullptr || parent->colour != DictNode::Red) return;
-    DictNode* grand = parent->parent;  // exists: the root is black
-    grand->colour = DictNode::Red;
-    if ((parent->left == node) != (grand->left == parent)) {
-        RotateUp(tree, node);
-        parent = node;
-    }
-    RotateUp(tree, parent);
-    parent->colour = DictNode::Black;
-}
-
-void FreeTree(DictNode* root) noexcept {
-    // Post-order without recursion: descend, free the leaf, climb.
-    DictNode* node = root;
-    while (node != nullptr) {
-        if (node->left != nullptr) {
-            node = node->left;
-        } else if (node->right != nullptr) {
-            node = node->right;
-        } else {
-            DictNode* parent = node->parent;
-            if (parent != nullptr) (parent->left == node ? parent->left : parent->right) = nullptr;
-            delete node;
-            node = parent;
-        }
-    }
-}
-
-}  // namespace
-
-DictNode* Leftmost(DictNode* node) noexcept {
-    if (node == nullptr) return nullptr;
-    while (node->left != nullptr) node = node->left;
-    return node;
-}
-
-DictNode* Successor(DictNode* node) noexcept {
-    if (node->right != nullptr) return Leftmost(node->right);
-    DictNode* up = node->parent;
-    while (up != nullptr && Compare(up->key.text(), node->key.text()) < 0) up = up->parent;
-    return up;
-}
-
-Dict::Dict() : tree(new DictTree) {}
-
-Dict::~Dict() {
-    FreeTree(tree->root);
-    delete tree;
-}
-
-CPOSObject Dict::Get(const char* key, bool quiet) const {
-    if (const DictNode* node = Find(tree->root, key)) return node->value;
-    if (!quiet) throw POSException("Dict::Get lookup failed");
+CPOSObject Dict::Get(const char* key, Lookup lookup) const {
+    if (const DictNode* node = tree->Find(key)) return node->value;
+    if (lookup == Lookup::Strict) throw POSException("Dict::Get lookup failed");
     return CPOSObject();
-}
-
-void Dict::Put(const QELStringAtomRef& key, const CPOSObject& value) {
-    if (DictNode* node = Find(tree->root, key.text())) {
-        node->value = value;  // the old value is released once, the key atom kept
-        return;
-    }
-    auto* fresh = new DictNode{nullptr, nullptr, nullptr, DictNode::Red, key, value};
-    // Top-down: split every node with two red children on the way down.
-    DictNode* parent = nullptr;
-    for (DictNode* x = tree->root; x != nullptr;) {
-        if (IsRed(x->left) && IsRed(x->right)) {
-            x->colour = DictNode::Red;
-            x->left->colour = DictNode::Black;
-            x->right->colour = DictNode::Black;
-            RepairRedRed(*tree, x);
-        }
-        parent = x;
-        x = Compare(key.text(), x->key.text()) < 0 ? x->left : x->right;
-    }
-    fresh->parent = parent;
-    if (parent == nullptr)
-        tree->root = fresh;
-    else if (Compare(key.text(), parent->key.text()) < 0)
-        parent->left = fresh;
-    else
-        parent->right = fresh;
-    RepairRedRed(*tree, fresh);
-    tree->root->colour = DictNode::Black;
-}
-
-void Dict::Remove(const char* key) {
-    DictNode* node = Find(tree->root, key);
-    if (node == nullptr) return;
-    if (node->left == nullptr) {
-        Replace(*tree, node, node->right);
-    } else if (node->right == nullptr) {
-        Replace(*tree, node, node->left);
-    } else {
-        DictNode* successor = Leftmost(node->right);
-        Replace(*tree, successor, successor->right);
-        successor->left = node->left;
-        successor->right = node->right;
-        if (successor->left != nullptr) successor->left->parent = successor;
-        if (successor->right != nullptr) successor->right->parent = successor;
-        successor->colour = node->colour;
-        Replace(*tree, node, successor);
-    }
-    delete node;
 }
 
 BaseObject* Dict::Clone() {
     const NestingGuard nesting;
-    auto* copy = new Dict;
-    try {
-        for (ConstDictIterator it(tree); !it.IsDone(); it.Next())
-            copy->Put(it.current->key, Get(it.current->key.text(), false).Clone());
-    } catch (...) {
-        delete copy;
-        throw;
-    }
-    return copy;
+    Owned<Dict> copy = MakeObject<Dict>();
+    for (DictNode* node = Leftmost(tree->root); node != nullptr; node = Successor(node))
+        copy->Put(node->key, Get(node->key.text(), Lookup::Strict).Clone());
+    return copy.release();
 }
 
 bool Dict::IsEqual(const CPOSObject& other) {
     const NestingGuard nesting;
     const Dict* d = SameClass<Dict>(other);
     if (d == nullptr) return false;
-    for (ConstDictIterator it(tree); !it.IsDone(); it.Next()) {
-        const CPOSObject theirs = d->Get(it.current->key.text(), true);
-        if (theirs.empty() || !it.current->value.IsEqual(theirs)) return false;
+    for (DictNode* node = Leftmost(tree->root); node != nullptr; node = Successor(node)) {
+        const CPOSObject theirs = d->Get(node->key.text(), Lookup::Quiet);
+        if (theirs.empty() || !node->value.IsEqual(theirs)) return false;
     }
-    for (ConstDictIterator it(d->tree); !it.IsDone(); it.Next())
-        if (Find(tree->root, it.current->key.text()) == nullptr) return false;
+    for (DictNode* node = Leftmost(d->tree->root); node != nullptr; node = Successor(node))
+        if (tree->Find(node->key.text()) == nullptr) return false;
     return true;
 }
 
-// ------------------------------------------------------------------ destruction
+// ------------------------------------------------------------------ containers
 
-namespace {
-
-// Releasing a collection releases its members, whose destruction may release
-// theirs: objects whose destruction begins while another is under way on the
-// same thread wait in this list, so that depth never reaches the stack.
-struct DeferredDestruction final {
-    bool active = false;
-    std::vector<BaseObject*> pending;
-};
-thread_local DeferredDestruction tDeferred;
-
-}  // namespace
-
-void DestroyObject(void* implementation) {
-    auto* object = static_cast<BaseObject*>(implementation);
-    if (object == nullptr) return;
-    DeferredDestruction& d = tDeferred;
-    if (d.active) {
-        try {
-            d.pending.push_back(object);
-            return;
-        } catch (...) {
-            // No room to defer: destroy now, on the stack.
-        }
-        delete object;
-        return;
-    }
-    d.active = true;
-    delete object;
-    while (!d.pending.empty()) {
-        BaseObject* next = d.pending.back();
-        d.pending.pop_back();
-        delete next;
-    }
-    d.active = false;
-}
-
-void DestroyIterator(void* implementation) { delete static_cast<DictIterator*>(implementation); }
-
-QELContainerHandle NewObjectContainer(BaseObject* object) {
-    try {
-        return QEL_T_MT::NewOwnContainer(object, QEL_T_MT::OwnKind::POSObject, &DestroyObject);
-    } catch (...) {
-        delete object;
-        throw;
-    }
+QELContainerHandle NewObjectContainer(Owned<BaseObject> object) {
+    const QELContainerHandle handle =
+        QEL_T_MT::NewOwnContainer(object.get(), QEL_T_MT::OwnKind::POSObject, &DestroyObject);
+    object.release();  // the container holds it now
+    return handle;
 }
 
 }  // namespace NPOSObjectImpl

@@ -3,11 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <type_traits>
 #include <typeinfo>
+#include <utility>
 
 #include "frame/atom_ref.h"
 #include "frame/client_base.h"
+#include "frame/shared_buffer_ref.h"
+#include "objects/destruction.h"
+#include "objects/dict_tree.h"
 #include "objects/pos_client.h"
 
 namespace NPOSObjectImpl {
@@ -79,13 +84,12 @@ public:
 class BinData final : public BaseObject {
 public:
     BinData(const char* typeName, const void* bytes, uint32_t size);
-    ~BinData() override;
     BaseObject* Clone() override { return this; }
     bool IsEqual(const CPOSObject& other) override;
-    QELStringAtomRef typeName;
-    QELSharedBuffHandle buffer = nullptr;
-    const uint8_t* data = nullptr;
-    uint64_t size;
+    const QELStringAtomRef typeName;
+    const QEL_T_MT::QELSharedBuffRef buffer;  // released before the type name
+    const uint8_t* const data;
+    const uint64_t size;
 };
 
 class RawPointer final : public BaseObject {
@@ -96,6 +100,7 @@ public:
     bool IsEqual(const CPOSObject& other) override;
     void* const pointer;
     const QELRawPointerReleaseProc release;
+    DestructionLink destruction;
 };
 
 class Array final : public BaseObject {
@@ -114,42 +119,28 @@ public:
     CPOSObject* members = nullptr;
     uint32_t capacity = 0;
     uint32_t count = 0;
+    DestructionLink destruction;
 };
 
-// A dictionary entry: a node of a red-black tree ordered by key bytes.
-struct DictNode final {
-    enum Colour : uint32_t { Red = 0, Black = 1 };
-    DictNode* left = nullptr;
-    DictNode* right = nullptr;
-    DictNode* parent = nullptr;
-    uint32_t colour = Red;
-    QELStringAtomRef key;
-    CPOSObject value;
-};
-
-struct DictTree final {
-    DictNode* root = nullptr;
-    DictNode* end = nullptr;  // always null: the position past the last entry
+// What Dict::Get does with an absent key.
+enum class Lookup : uint8_t {
+    Quiet,   // an empty handle
+    Strict,  // POSException "Dict::Get lookup failed"
 };
 
 class Dict final : public BaseObject {
 public:
-    Dict();
-    ~Dict() override;
+    Dict() : tree(std::make_unique<DictTree>()) {}
     BaseObject* Clone() override;
     bool IsEqual(const CPOSObject& other) override;
 
-    // Absent: empty when quiet, else POSException "Dict::Get lookup failed".
-    CPOSObject Get(const char* key, bool quiet) const;
-    void Put(const QELStringAtomRef& key, const CPOSObject& value);
-    void Remove(const char* key);
+    CPOSObject Get(const char* key, Lookup lookup) const;
+    void Put(const QELStringAtomRef& key, const CPOSObject& value) { tree->Put(key, value); }
+    void Remove(const char* key) noexcept { tree->Remove(key); }
 
-    DictTree* tree;
+    const std::unique_ptr<DictTree> tree;
+    DestructionLink destruction;
 };
-
-// Tree walks, shared by the dictionary and its iterators.
-DictNode* Leftmost(DictNode* node) noexcept;
-DictNode* Successor(DictNode* node) noexcept;
 
 class DictIterator : public QEL_T_MT::CQELClientBase {
 public:
@@ -171,13 +162,14 @@ public:
     using DictIterator::DictIterator;
 };
 
-// Destroy callbacks handed to the host with each container.
-void DestroyObject(void* implementation);
-void DestroyIterator(void* implementation);
+// Wraps a new implementation object in a new container (floating); the
+// object is destroyed when the container cannot be made.
+QELContainerHandle NewObjectContainer(Owned<BaseObject> object);
 
-// Wraps a new implementation object in a new container (floating); deletes
-// the object when the container cannot be made.
-QELContainerHandle NewObjectContainer(BaseObject* object);
+template <class T, class... Args>
+Owned<T> MakeObject(Args&&... args) {
+    return Owned<T>(new T(std::forward<Args>(args)...));
+}
 
 // Nesting bound for the recursive walks over values (cloning, equality, the
 // parser, the serializer, the validator), so that hostile depth fails cleanly

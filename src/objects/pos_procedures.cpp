@@ -1,6 +1,8 @@
 // The published property-object procedures, each under the reporting guard.
 #include "objects/pos_procedures.h"
 
+#include <memory>
+
 #include "frame/guards.h"
 #include "frame/host_services.h"
 #include "objects/pos_model.h"
@@ -31,7 +33,7 @@ int32_t IsKind(QELContainerHandle object) {
 
 template <class T, class... Args>
 QELContainerHandle New(Args&&... args) {
-    return Reporting<QELContainerHandle>(nullptr, [&] { return NewObjectContainer(new T(args...)); });
+    return Reporting<QELContainerHandle>(nullptr, [&] { return NewObjectContainer(MakeObject<T>(args...)); });
 }
 
 // A member handed out: the working reference is dropped without deleting.
@@ -44,7 +46,7 @@ QELContainerHandle Clone(QELContainerHandle object) {
         BaseObject* self = Implementation(object);
         if (self == nullptr) throw QEL_T_MT::POSException("CPOSObject::Clone failed");
         BaseObject* copy = self->Clone();
-        return copy == self ? object : NewObjectContainer(copy);
+        return copy == self ? object : NewObjectContainer(Owned<BaseObject>(copy));
     });
 }
 
@@ -79,7 +81,7 @@ double GetNumber(QELContainerHandle object) {
 QELContainerHandle NewString(const char* text) {
     return Reporting<QELContainerHandle>(nullptr, [&] {
         if (text == nullptr) throw QEL_T_MT::POSException("NewPOSString: no text");
-        return NewObjectContainer(new String(text));
+        return NewObjectContainer(MakeObject<String>(text));
     });
 }
 int32_t IsString(QELContainerHandle object) { return IsKind<String>(object); }
@@ -90,7 +92,7 @@ const char* GetString(QELContainerHandle object) {
 QELContainerHandle NewUnicodeString(const uint16_t* text) {
     return Reporting<QELContainerHandle>(nullptr, [&] {
         if (text == nullptr) throw QEL_T_MT::POSException("NewPOSUnicodeString: no text");
-        return NewObjectContainer(new UnicodeString(text));
+        return NewObjectContainer(MakeObject<UnicodeString>(text));
     });
 }
 int32_t IsUnicodeString(QELContainerHandle object) { return IsKind<UnicodeString>(object); }
@@ -103,7 +105,7 @@ QELContainerHandle NewBinData(const char* typeName, const void* data, uint32_t s
     return Reporting<QELContainerHandle>(nullptr, [&] {
         if (typeName == nullptr || (data == nullptr && size != 0))
             throw QEL_T_MT::POSException("NewPOSBinData: no type name or no data");
-        return NewObjectContainer(new BinData(typeName, data, size));
+        return NewObjectContainer(MakeObject<BinData>(typeName, data, size));
     });
 }
 int32_t IsBinData(QELContainerHandle object) { return IsKind<BinData>(object); }
@@ -164,7 +166,7 @@ QELContainerHandle DictGet(QELContainerHandle dict, QELStringAtom key) {
     return Reporting<QELContainerHandle>(nullptr, [&] {
         const QELStringAtomRef borrowed(key, false);
         Dict& self = Resolve<Dict>(dict, kNotDict);
-        return borrowed ? HandOut(self.Get(borrowed.text(), true)) : nullptr;
+        return borrowed ? HandOut(self.Get(borrowed.text(), Lookup::Quiet)) : nullptr;
     });
 }
 QELContainerHandle DictDeepGet(QELContainerHandle dict, QELStringAtom address) {
@@ -201,13 +203,11 @@ DictIterator& IteratorOf(QELContainerHandle iterator) {
 QELContainerHandle NewIterator(QELContainerHandle dict) {
     return Reporting<QELContainerHandle>(nullptr, [&] {
         const Dict& self = Resolve<Dict>(dict, kNotDict);
-        auto* iterator = new DictIterator(self.tree);
-        try {
-            return QEL_T_MT::NewOwnContainer(iterator, QEL_T_MT::OwnKind::POSDictIterator, &DestroyIterator);
-        } catch (...) {
-            delete iterator;
-            throw;
-        }
+        auto iterator = std::make_unique<DictIterator>(self.tree.get());
+        const QELContainerHandle handle =
+            QEL_T_MT::NewOwnContainer(iterator.get(), QEL_T_MT::OwnKind::POSDictIterator, &DestroyIterator);
+        iterator.release();  // the container holds it now
+        return handle;
     });
 }
 void IteratorBegin(QELContainerHandle iterator) { Reporting([&] { IteratorOf(iterator).Begin(); }); }

@@ -9,18 +9,22 @@ build=build-fuzz
 bash .ci/deps fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQELUTILS_BUILD_FUZZ=ON -DQELUTILS_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target notation_fuzz typea_fuzz validator_fuzz QELUtils pos
+cmake --build "$build" -j2 --target notation_fuzz typea_fuzz validator_fuzz dict_fuzz QELUtils pos
 
 seeds="$build/seeds"
-rm -rf "$seeds" "$build/findings" && mkdir -p "$seeds"/{notation,typea,validator} "$build/findings"
+rm -rf "$seeds" "$build/findings" && mkdir -p "$seeds"/{notation,typea,validator,dict} "$build/findings"
 cp examples/*.pos examples/*.schema "$seeds/notation/"
 for f in examples/*.pos examples/*.schema; do
   "$build/bin/pos" convert --to typea -o "$seeds/typea/$(basename "$f").typea" "$f"
 done
 { cat examples/catalog.schema; printf '\0'; cat examples/catalog.pos; } >"$seeds/validator/catalog"
 { cat examples/catalog.schema; printf '\0'; cat examples/broken-catalog.pos; } >"$seeds/validator/broken"
+# Dictionary steps (operation, key): puts of seven ordered keys and two
+# removals that leave the tree unbalanced, then a walk.
+printf '\x00\x0d\x00\x19\x00\x01\x00\x11\x02\x01\x00\x01\x00\x05\x00\x09\x02\x19\x00\x15\x04\x00' \
+  >"$seeds/dict/unbalanced"
 
-for target in notation typea validator; do
+for target in notation typea validator dict; do
   echo "== ${target}_fuzz, ${seconds} s"
   mkdir -p "$build/corpus/$target"
   ASAN_OPTIONS=detect_leaks=1 "$build/bin/${target}_fuzz" -max_total_time="$seconds" -max_len=65536 \

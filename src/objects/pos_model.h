@@ -179,9 +179,4 @@ void DestroyIterator(void* implementation);
 // the object when the container cannot be made.
 QELContainerHandle NewObjectContainer(BaseObject* object);
 
-// Nesting bound for the recursive walks over values (cloning, equality, the
-// parser, the serializer, the validator), so that hostile depth fails cleanly
-// instead of exhausting the stack.
-inline constexpr unsigned kMaxNesting = 1000;
-
 }  // namespace NPOSObjectImpl

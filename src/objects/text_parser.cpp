@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "objects/characters.h"
 #include "objects/nesting.h"
 #include "objects/pos_client.h"
 #include "objects/pos_model.h"
@@ -18,16 +19,12 @@ using QEL_T_MT::CPOSUnicodeString;
 
 namespace {
 
-bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool IsWordByte(char c) noexcept { return IsLetter(c) || IsDigit(c) || c == '_'; }
+bool IsWordByte(char c) noexcept { return IsLetter(c) || IsDecimalDigit(c) || c == '_'; }
 
 int HexValue(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return 0;  // a bad digit counts as 0
+    const int value = HexDigitValue(c);
+    return value < 0 ? 0 : value;  // a bad digit counts as 0
 }
 
 [[noreturn]] void Fail(const char* message, const char* at) { throw CFTParseError(message, at); }
@@ -76,8 +73,8 @@ public:
     explicit Parser(const char* text) noexcept : cursor_(text) {}
 
     CPOSObject Document() {
-        CPOSObject value = Value(nullptr, 0);
-        while (IsSpace(*cursor_)) ++cursor_;
+        CPOSObject value = Value(nullptr);
+        while (IsWhiteSpace(*cursor_)) ++cursor_;
         if (*cursor_ != '\0') Fail("Unexpected characters after object", cursor_);
         return value;
     }
@@ -87,10 +84,10 @@ private:
 
     // One value when there is no container; otherwise fills the container up
     // to its closing bracket and returns it.
-    CPOSObject Value(const CPOSObject* container, unsigned depth) {
+    CPOSObject Value(const CPOSObject* container) {
         const Kind kind = container == nullptr ? Kind::None : KindOf(*container);
         for (;;) {
-            CPOSObject value = Token(container, kind, depth);
+            CPOSObject value = Token(container, kind);
             if (value.handle() == nullptr) return *container;  // its closing bracket
             switch (kind) {
                 case Kind::None:
@@ -101,7 +98,7 @@ private:
                 case Kind::Dict: {
                     const CPOSString key(value, true);
                     if (key.empty()) Fail("Expected dictionary key string", cursor_);
-                    const CPOSObject entry = Value(nullptr, depth);
+                    const CPOSObject entry = Value(nullptr);
                     CPOSDict(*container, false).Put(key.Get(), entry);
                     break;
                 }
@@ -116,19 +113,19 @@ private:
     }
 
     // The next value, or an empty object for the container's closing bracket.
-    CPOSObject Token(const CPOSObject* container, Kind kind, unsigned depth) {
+    CPOSObject Token(const CPOSObject* container, Kind kind) {
         for (;;) {
             const char c = *cursor_;
             if (c == '\0') Fail("Empty text string", cursor_);
-            if (IsSpace(c)) {
+            if (IsWhiteSpace(c)) {
                 ++cursor_;
                 continue;
             }
             if (c == '<' || c == '[') {
-                if (depth + 1 > kMaxNesting) Fail(kTooDeep, cursor_);
+                const NestingGuard level(depth_, CFTParseError(kTooDeep, cursor_));
                 const CPOSObject nested = c == '<' ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New());
                 ++cursor_;
-                return Value(&nested, depth + 1);
+                return Value(&nested);
             }
             if (c == '>' || c == ']') {
                 ++cursor_;
@@ -141,9 +138,9 @@ private:
                 while (IsWordByte(*cursor_)) ++cursor_;
                 return StringToken(begin, cursor_, cursor_);
             }
-            if (IsDigit(c) || c == '+' || c == '-' || c == '.') {
+            if (IsDecimalDigit(c) || c == '+' || c == '-' || c == '.') {
                 const char* begin = cursor_++;
-                while (IsDigit(*cursor_) || *cursor_ == '.') ++cursor_;
+                while (IsDecimalDigit(*cursor_) || *cursor_ == '.') ++cursor_;
                 return NumberToken(begin, cursor_);
             }
             if (c == '(') {
@@ -170,6 +167,7 @@ private:
     }
 
     const char* cursor_;
+    unsigned depth_ = 0;  // containers open at the cursor
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The writers and readers of the TypeA kinds, one pair a row of the table.
 #pragma once
 
+#include "objects/nesting.h"
 #include "serializer/typea.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -29,15 +30,12 @@ CPOSObject ReadDict(Version10&, ICharStream&);
 class NestedValue final {
 public:
     NestedValue(Version10& streamer, CharStream& stream, const StreamParams& params);
-    ~NestedValue() {
-        stream_.params = saved_;
-        --streamer_.depth;
-    }
+    ~NestedValue() { stream_.params = saved_; }
     NestedValue(const NestedValue&) = delete;
     NestedValue& operator=(const NestedValue&) = delete;
 
 private:
-    Version10& streamer_;
+    NPOSObjectImpl::NestingGuard level_;
     CharStream& stream_;
     StreamParams saved_;
 };

@@ -9,6 +9,7 @@
 #include "frame/errors.h"
 #include "frame/host_calls.h"
 #include "frame/host_services.h"
+#include "objects/characters.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -67,12 +68,12 @@ char ICharStream::Next() {
 bool ICharStream::GetChar(char& byte) {
     char c = Next();
     if (c != '\\') {
-        if (params.foldWhiteSpace && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) c = ' ';
+        if (params.foldWhiteSpace && NPOSObjectImpl::IsWhiteSpace(c)) c = ' ';
         byte = c;
         return c != params.close;
     }
     const char e = Next();
-    if (e >= '0' && e <= '9') {
+    if (NPOSObjectImpl::IsDecimalDigit(e)) {
         const char f = Next();
         const char g = Next();
         byte = static_cast<char>(((e - '0') * 64 + (f - '0') * 8 + (g - '0')) & 0xFF);
@@ -91,7 +92,7 @@ uint32_t ICharStream::GetChars(char* buffer, uint32_t n, bool mustFill, bool ski
     uint32_t count = 0;
     char byte;
     while (count < n && GetChar(byte)) {
-        if (skipWhiteSpace && (byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r')) continue;
+        if (skipWhiteSpace && NPOSObjectImpl::IsWhiteSpace(byte)) continue;
         buffer[count++] = byte;
     }
     if (mustFill && count < n) throw POSException("GetChars ran out of input");
@@ -119,17 +120,12 @@ CPOSObject Version10::ReadValue(ICharStream& in) {
 
 namespace {
 
-int HexDigit(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // As a hex scan reads it: leading digits count, a non-digit start gives 0.
 unsigned ScanHex(const char* text, size_t n) noexcept {
     unsigned value = 0;
-    for (size_t i = 0; i < n && HexDigit(text[i]) >= 0; ++i) value = value * 16 + static_cast<unsigned>(HexDigit(text[i]));
+    using NPOSObjectImpl::HexDigitValue;
+    for (size_t i = 0; i < n && HexDigitValue(text[i]) >= 0; ++i)
+        value = value * 16 + static_cast<unsigned>(HexDigitValue(text[i]));
     return value;
 }
 

@@ -1,6 +1,5 @@
 // The TypeA kind table, searched by object kind when writing and by
 // opening character when reading.
-#include "objects/nesting.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -29,9 +28,7 @@ const KindRow kKinds[kKindCount] = {
 };
 
 NestedValue::NestedValue(Version10& streamer, CharStream& stream, const StreamParams& params)
-    : streamer_(streamer), stream_(stream), saved_(stream.params) {
-    if (streamer.depth >= NPOSObjectImpl::kMaxNesting) throw QEL_T_MT::POSException(NPOSObjectImpl::kTooDeep);
-    ++streamer.depth;
+    : level_(streamer.depth, QEL_T_MT::POSException(NPOSObjectImpl::kTooDeep)), stream_(stream), saved_(stream.params) {
     stream.params = params;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "objects/characters.h"
+#include "objects/heap_stack.h"
 #include "objects/nesting.h"
 #include "objects/pos_client.h"
 #include "objects/pos_model.h"
@@ -73,35 +74,62 @@ public:
     explicit Parser(const char* text) noexcept : cursor_(text) {}
 
     CPOSObject Document() {
-        CPOSObject value = Value(nullptr);
+        CPOSObject value = Value();
         while (IsWhiteSpace(*cursor_)) ++cursor_;
         if (*cursor_ != '\0') Fail("Unexpected characters after object", cursor_);
         return value;
     }
 
 private:
-    enum class Kind { None, Array, Dict };
+    enum class Kind { Array, Dict };
 
-    // One value when there is no container; otherwise fills the container up
-    // to its closing bracket and returns it.
-    CPOSObject Value(const CPOSObject* container) {
-        const Kind kind = container == nullptr ? Kind::None : KindOf(*container);
+    // A container whose closing bracket is still ahead.
+    struct Open final {
+        // Refused past the nesting bound before the container is made.
+        Open(unsigned& depth, const char* at, bool dict)
+            : level(depth, CFTParseError(kTooDeep, at)),
+              container(dict ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New())) {}
+        NestingGuard level;
+        CPOSObject container;
+        Kind kind = Kind::Array;
+        CPOSString key;  // a dictionary's key whose value is being parsed
+    };
+
+    // One value with everything in it. The containers still open are kept on
+    // the heap, so that nesting costs no stack.
+    CPOSObject Value() {
+        HeapStack<Open> open;
         for (;;) {
-            CPOSObject value = Token(container, kind);
-            if (value.handle() == nullptr) return *container;  // its closing bracket
-            switch (kind) {
-                case Kind::None:
-                    return value;
-                case Kind::Array:
-                    CPOSArray(*container, false).Append(value);
+            // A key's value stands on its own, like the top-level value: a
+            // closing bracket there closes nothing.
+            Open* context = open.empty() ? nullptr : &open.Top();
+            if (context != nullptr && context->kind == Kind::Dict && !context->key.empty()) context = nullptr;
+
+            CPOSObject value;
+            switch (Token(context, value)) {
+                case Got::Value:
                     break;
-                case Kind::Dict: {
-                    const CPOSString key(value, true);
-                    if (key.empty()) Fail("Expected dictionary key string", cursor_);
-                    const CPOSObject entry = Value(nullptr);
-                    CPOSDict(*container, false).Put(key.Get(), entry);
-                    break;
+                case Got::Opening: {
+                    Open& opened = open.Push(depth_, cursor_, *cursor_ == '<');
+                    ++cursor_;
+                    opened.kind = KindOf(opened.container);
+                    continue;
                 }
+                case Got::Closing:
+                    value = context->container;
+                    open.Pop();
+                    break;
+            }
+            if (open.empty()) return value;
+            Open& enclosing = open.Top();
+            if (enclosing.kind == Kind::Array) {
+                CPOSArray(enclosing.container, false).Append(value);
+            } else if (enclosing.key.empty()) {
+                enclosing.key = CPOSString(value, true);
+                if (enclosing.key.empty()) Fail("Expected dictionary key string", cursor_);
+            } else {
+                CPOSDict(enclosing.container, false).Put(enclosing.key.Get(), value);
+                enclosing.key.Reset();
             }
         }
     }
@@ -112,8 +140,12 @@ private:
         Fail("Bad parser state", cursor_);
     }
 
-    // The next value, or an empty object for the container's closing bracket.
-    CPOSObject Token(const CPOSObject* container, Kind kind) {
+    enum class Got { Value, Opening, Closing };
+
+    // The next token in the context of the innermost open container (none
+    // for a value of its own): a value, the opening bracket of a container
+    // (the cursor stays on it), or the context's closing bracket.
+    Got Token(const Open* context, CPOSObject& value) {
         for (;;) {
             const char c = *cursor_;
             if (c == '\0') Fail("Empty text string", cursor_);
@@ -121,49 +153,50 @@ private:
                 ++cursor_;
                 continue;
             }
-            if (c == '<' || c == '[') {
-                const NestingGuard level(depth_, CFTParseError(kTooDeep, cursor_));
-                const CPOSObject nested = c == '<' ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New());
-                ++cursor_;
-                return Value(&nested);
-            }
+            if (c == '<' || c == '[') return Got::Opening;
             if (c == '>' || c == ']') {
                 ++cursor_;
-                if (container == nullptr || kind != (c == '>' ? Kind::Dict : Kind::Array))
+                if (context == nullptr || context->kind != (c == '>' ? Kind::Dict : Kind::Array))
                     Fail(c == '>' ? "Unexpected >" : "Unexpected ]", cursor_);
-                return CPOSObject();
+                return Got::Closing;
             }
-            if (IsLetter(c) || c == '_') {
-                const char* begin = cursor_;
-                while (IsWordByte(*cursor_)) ++cursor_;
-                return StringToken(begin, cursor_, cursor_);
-            }
-            if (IsDecimalDigit(c) || c == '+' || c == '-' || c == '.') {
-                const char* begin = cursor_++;
-                while (IsDecimalDigit(*cursor_) || *cursor_ == '.') ++cursor_;
-                return NumberToken(begin, cursor_);
-            }
-            if (c == '(') {
-                const char* begin = ++cursor_;
-                while (*cursor_ != ')') {
-                    if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
-                    if (*cursor_ == '\\' && cursor_[1] != '\0') ++cursor_;
-                    ++cursor_;
-                }
-                const char* end = cursor_++;
-                return StringToken(begin, end, cursor_);
-            }
-            if (c == '`') {
-                const char* begin = ++cursor_;
-                while (*cursor_ != '`') {
-                    if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
-                    ++cursor_;
-                }
-                const char* end = cursor_++;
-                return UnicodeToken(begin, end, cursor_);
-            }
-            Fail("Unexpected character", cursor_);
+            value = Scalar(c);
+            return Got::Value;
         }
+    }
+
+    // A word, number, parenthesised or Unicode string starting at c.
+    CPOSObject Scalar(char c) {
+        if (IsLetter(c) || c == '_') {
+            const char* begin = cursor_;
+            while (IsWordByte(*cursor_)) ++cursor_;
+            return StringToken(begin, cursor_, cursor_);
+        }
+        if (IsDecimalDigit(c) || c == '+' || c == '-' || c == '.') {
+            const char* begin = cursor_++;
+            while (IsDecimalDigit(*cursor_) || *cursor_ == '.') ++cursor_;
+            return NumberToken(begin, cursor_);
+        }
+        if (c == '(') {
+            const char* begin = ++cursor_;
+            while (*cursor_ != ')') {
+                if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
+                if (*cursor_ == '\\' && cursor_[1] != '\0') ++cursor_;
+                ++cursor_;
+            }
+            const char* end = cursor_++;
+            return StringToken(begin, end, cursor_);
+        }
+        if (c == '`') {
+            const char* begin = ++cursor_;
+            while (*cursor_ != '`') {
+                if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
+                ++cursor_;
+            }
+            const char* end = cursor_++;
+            return UnicodeToken(begin, end, cursor_);
+        }
+        Fail("Unexpected character", cursor_);
     }
 
     const char* cursor_;

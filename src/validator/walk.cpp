@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "frame/errors.h"
 #include "frame/guards.h"
 #include "frame/shared_buffer_ref.h"
+#include "objects/heap_stack.h"
 #include "objects/nesting.h"
 #include "validator/messages.h"
 
@@ -186,30 +186,6 @@ public:
     std::unique_ptr<Branch> branch;  // while the definition walks the value's parts
     int32_t failures = 0;
     bool builtIn = false;  // a built-in type: no definition, no check procedure
-};
-
-// The levels of one walk, innermost last; also when unwinding, the innermost
-// goes first, as a recursion would give its levels up.
-class Walk::Levels final {
-public:
-    Levels() = default;
-    ~Levels() {
-        while (!levels_.empty()) levels_.pop_back();
-    }
-    Levels(const Levels&) = delete;
-    Levels& operator=(const Levels&) = delete;
-
-    Level& Push(unsigned& depth, const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines) {
-        auto level = std::make_unique<Level>(depth, type, value, lines);
-        levels_.push_back(std::move(level));
-        return *levels_.back();
-    }
-    void Pop() { levels_.pop_back(); }
-    Level& Top() const { return *levels_.back(); }
-    bool empty() const noexcept { return levels_.empty(); }
-
-private:
-    std::vector<std::unique_ptr<Level>> levels_;
 };
 
 // ------------------------------------------------------------------ branches
@@ -511,7 +487,7 @@ private:
 // ------------------------------------------------------------------ the walk
 
 int32_t Walk::CheckByName(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines) {
-    Levels levels;
+    NPOSObjectImpl::HeapStack<Level> levels;
     Begin(levels.Push(depth_, type, value, lines));
     for (;;) {
         Level& level = levels.Top();

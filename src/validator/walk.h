@@ -34,7 +34,6 @@ private:
     class UnionBranch;
     class IntersectionBranch;
     class Level;
-    class Levels;
 
     // Starts a level: its verdict when the type is built in or its definition
     // needs no nested check, else the branch that walks the value's parts.

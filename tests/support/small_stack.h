@@ -1,0 +1,39 @@
+// Runs a piece of work on a thread with a stack of a chosen size, so that a
+// test can prove a recursive path fits in what a host may give its threads.
+// std::thread cannot choose its stack size: this goes to the platform.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace qeltest {
+
+struct StackRun final {
+    bool started = false;   // the platform made the thread
+    bool finished = false;  // the work returned (an escaping exception does not count)
+    // The deepest the work went below the thread's start, in bytes; 0 where
+    // it is not measured (Windows).
+    size_t peakBytes = 0;
+};
+
+// The work runs on a new thread whose whole stack is `stackBytes` and is
+// waited for. A stack overflow ends the process: the test then fails as a
+// crash, which is the point.
+StackRun RunOnStack(size_t stackBytes, const std::function<void()>& work);
+
+// The stack a host may give a thread, as the library promises to live with
+// it: 256 KB, and 1 MB when the sanitizers fatten every frame.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif
+inline constexpr size_t kSmallStackBytes = kSanitized ? size_t{1} << 20 : size_t{256} << 10;
+
+}  // namespace qeltest

@@ -167,18 +167,14 @@ protected:
     int32_t failures_ = 0;
 };
 
-// One check of a value against a type name.
-class Walk::Level final {
-public:
+// One check of a value against a type name, counted by its guard.
+struct Walk::Level final {
     Level(unsigned& depth, const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines)
-        : level_(depth, DWEException(kTooDeep.data())), type(type), value(value), lines(lines) {}
+        : nesting(depth, DWEException(kTooDeep.data())), type(type), value(value), lines(lines) {}
     Level(const Level&) = delete;
     Level& operator=(const Level&) = delete;
 
-private:
-    NPOSObjectImpl::NestingGuard level_;
-
-public:
+    NPOSObjectImpl::NestingGuard nesting;
     const QELStringAtomRef& type;
     const CPOSObject& value;
     const CPOSArray& lines;

@@ -33,7 +33,7 @@ private:
     class DictBranch;
     class UnionBranch;
     class IntersectionBranch;
-    class Level;
+    struct Level;
 
     // Starts a level: its verdict when the type is built in or its definition
     // needs no nested check, else the branch that walks the value's parts.

@@ -21,19 +21,20 @@ struct StackRun final {
 // crash, which is the point.
 StackRun RunOnStack(size_t stackBytes, const std::function<void()>& work);
 
-// The stack a host may give a thread, as the library promises to live with
-// it: 256 KB, and 1 MB when the sanitizers fatten every frame.
+// Whether the sanitizers fatten every frame of this build.
 #if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kSanitized = true;
+#define QELTEST_SANITIZED 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
+#define QELTEST_SANITIZED 1
 #endif
-#else
-inline constexpr bool kSanitized = false;
 #endif
-inline constexpr size_t kSmallStackBytes = kSanitized ? size_t{1} << 20 : size_t{256} << 10;
+#ifndef QELTEST_SANITIZED
+#define QELTEST_SANITIZED 0
+#endif
+
+// The stack a host may give a thread, as the library promises to live with
+// it: 256 KB, and 1 MB when the sanitizers fatten every frame.
+inline constexpr size_t kSmallStackBytes = QELTEST_SANITIZED ? size_t{1} << 20 : size_t{256} << 10;
 
 }  // namespace qeltest

@@ -1,17 +1,30 @@
-// Bounds the depth of recursive walks over nested values on one thread.
+// The one bound on nesting, and the guard that every recursive walk over
+// nested values (clone, equality, the parser, the TypeA writer and reader,
+// the validation walk) counts its levels with, so that hostile depth fails
+// cleanly instead of exhausting the stack.
 #pragma once
 
 #include "frame/errors.h"
-#include "objects/pos_model.h"
 
 namespace NPOSObjectImpl {
 
+// Levels of nested arrays and dictionaries (and of validation checks) that
+// any walk accepts.
+inline constexpr unsigned kMaxNesting = 1000;
+
 inline constexpr const char kTooDeep[] = "Nesting of arrays and dictionaries is too deep";
 
+// Counts one level on entry and gives it back on exit. A level past the bound
+// is refused with the walk's own failure, thrown before the level counts.
 class NestingGuard final {
 public:
-    NestingGuard() {
-        if (depth_ >= kMaxNesting) throw QEL_T_MT::POSException(kTooDeep);
+    // A level of the clone and equality walks, which recurse through the
+    // published procedures and so count per thread.
+    NestingGuard() : NestingGuard(threadDepth_, QEL_T_MT::POSException(kTooDeep)) {}
+
+    template <class Failure>
+    NestingGuard(unsigned& depth, const Failure& failure) : depth_(depth) {
+        if (depth_ >= kMaxNesting) throw failure;
         ++depth_;
     }
     ~NestingGuard() { --depth_; }
@@ -19,7 +32,8 @@ public:
     NestingGuard& operator=(const NestingGuard&) = delete;
 
 private:
-    static inline thread_local unsigned depth_ = 0;
+    unsigned& depth_;
+    static inline thread_local unsigned threadDepth_ = 0;
 };
 
 }  // namespace NPOSObjectImpl

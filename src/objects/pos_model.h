@@ -171,9 +171,4 @@ Owned<T> MakeObject(Args&&... args) {
     return Owned<T>(new T(std::forward<Args>(args)...));
 }
 
-// Nesting bound for the recursive walks over values (cloning, equality, the
-// parser, the serializer, the validator), so that hostile depth fails cleanly
-// instead of exhausting the stack.
-inline constexpr unsigned kMaxNesting = 1000;
-
 }  // namespace NPOSObjectImpl

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "objects/characters.h"
+#include "objects/heap_stack.h"
 #include "objects/nesting.h"
 #include "objects/pos_client.h"
 #include "objects/pos_model.h"
@@ -18,16 +20,12 @@ using QEL_T_MT::CPOSUnicodeString;
 
 namespace {
 
-bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool IsWordByte(char c) noexcept { return IsLetter(c) || IsDigit(c) || c == '_'; }
+bool IsWordByte(char c) noexcept { return IsLetter(c) || IsDecimalDigit(c) || c == '_'; }
 
 int HexValue(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return 0;  // a bad digit counts as 0
+    const int value = HexDigitValue(c);
+    return value < 0 ? 0 : value;  // a bad digit counts as 0
 }
 
 [[noreturn]] void Fail(const char* message, const char* at) { throw CFTParseError(message, at); }
@@ -76,35 +74,62 @@ public:
     explicit Parser(const char* text) noexcept : cursor_(text) {}
 
     CPOSObject Document() {
-        CPOSObject value = Value(nullptr, 0);
-        while (IsSpace(*cursor_)) ++cursor_;
+        CPOSObject value = Value();
+        while (IsWhiteSpace(*cursor_)) ++cursor_;
         if (*cursor_ != '\0') Fail("Unexpected characters after object", cursor_);
         return value;
     }
 
 private:
-    enum class Kind { None, Array, Dict };
+    enum class Kind { Array, Dict };
 
-    // One value when there is no container; otherwise fills the container up
-    // to its closing bracket and returns it.
-    CPOSObject Value(const CPOSObject* container, unsigned depth) {
-        const Kind kind = container == nullptr ? Kind::None : KindOf(*container);
+    // A container whose closing bracket is still ahead.
+    struct Open final {
+        // Refused past the nesting bound before the container is made.
+        Open(unsigned& depth, const char* at, bool dict)
+            : level(depth, CFTParseError(kTooDeep, at)),
+              container(dict ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New())) {}
+        NestingGuard level;
+        CPOSObject container;
+        Kind kind = Kind::Array;
+        CPOSString key;  // a dictionary's key whose value is being parsed
+    };
+
+    // One value with everything in it. The containers still open are kept on
+    // the heap, so that nesting costs no stack.
+    CPOSObject Value() {
+        HeapStack<Open> open;
         for (;;) {
-            CPOSObject value = Token(container, kind, depth);
-            if (value.handle() == nullptr) return *container;  // its closing bracket
-            switch (kind) {
-                case Kind::None:
-                    return value;
-                case Kind::Array:
-                    CPOSArray(*container, false).Append(value);
+            // A key's value stands on its own, like the top-level value: a
+            // closing bracket there closes nothing.
+            Open* context = open.empty() ? nullptr : &open.Top();
+            if (context != nullptr && context->kind == Kind::Dict && !context->key.empty()) context = nullptr;
+
+            CPOSObject value;
+            switch (Token(context, value)) {
+                case Got::Value:
                     break;
-                case Kind::Dict: {
-                    const CPOSString key(value, true);
-                    if (key.empty()) Fail("Expected dictionary key string", cursor_);
-                    const CPOSObject entry = Value(nullptr, depth);
-                    CPOSDict(*container, false).Put(key.Get(), entry);
-                    break;
+                case Got::Opening: {
+                    Open& opened = open.Push(depth_, cursor_, *cursor_ == '<');
+                    ++cursor_;
+                    opened.kind = KindOf(opened.container);
+                    continue;
                 }
+                case Got::Closing:
+                    value = context->container;
+                    open.Pop();
+                    break;
+            }
+            if (open.empty()) return value;
+            Open& enclosing = open.Top();
+            if (enclosing.kind == Kind::Array) {
+                CPOSArray(enclosing.container, false).Append(value);
+            } else if (enclosing.key.empty()) {
+                enclosing.key = CPOSString(value, true);
+                if (enclosing.key.empty()) Fail("Expected dictionary key string", cursor_);
+            } else {
+                CPOSDict(enclosing.container, false).Put(enclosing.key.Get(), value);
+                enclosing.key.Reset();
             }
         }
     }
@@ -115,61 +140,67 @@ private:
         Fail("Bad parser state", cursor_);
     }
 
-    // The next value, or an empty object for the container's closing bracket.
-    CPOSObject Token(const CPOSObject* container, Kind kind, unsigned depth) {
+    enum class Got { Value, Opening, Closing };
+
+    // The next token in the context of the innermost open container (none
+    // for a value of its own): a value, the opening bracket of a container
+    // (the cursor stays on it), or the context's closing bracket.
+    Got Token(const Open* context, CPOSObject& value) {
         for (;;) {
             const char c = *cursor_;
             if (c == '\0') Fail("Empty text string", cursor_);
-            if (IsSpace(c)) {
+            if (IsWhiteSpace(c)) {
                 ++cursor_;
                 continue;
             }
-            if (c == '<' || c == '[') {
-                if (depth + 1 > kMaxNesting) Fail(kTooDeep, cursor_);
-                const CPOSObject nested = c == '<' ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New());
-                ++cursor_;
-                return Value(&nested, depth + 1);
-            }
+            if (c == '<' || c == '[') return Got::Opening;
             if (c == '>' || c == ']') {
                 ++cursor_;
-                if (container == nullptr || kind != (c == '>' ? Kind::Dict : Kind::Array))
+                if (context == nullptr || context->kind != (c == '>' ? Kind::Dict : Kind::Array))
                     Fail(c == '>' ? "Unexpected >" : "Unexpected ]", cursor_);
-                return CPOSObject();
+                return Got::Closing;
             }
-            if (IsLetter(c) || c == '_') {
-                const char* begin = cursor_;
-                while (IsWordByte(*cursor_)) ++cursor_;
-                return StringToken(begin, cursor_, cursor_);
-            }
-            if (IsDigit(c) || c == '+' || c == '-' || c == '.') {
-                const char* begin = cursor_++;
-                while (IsDigit(*cursor_) || *cursor_ == '.') ++cursor_;
-                return NumberToken(begin, cursor_);
-            }
-            if (c == '(') {
-                const char* begin = ++cursor_;
-                while (*cursor_ != ')') {
-                    if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
-                    if (*cursor_ == '\\' && cursor_[1] != '\0') ++cursor_;
-                    ++cursor_;
-                }
-                const char* end = cursor_++;
-                return StringToken(begin, end, cursor_);
-            }
-            if (c == '`') {
-                const char* begin = ++cursor_;
-                while (*cursor_ != '`') {
-                    if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
-                    ++cursor_;
-                }
-                const char* end = cursor_++;
-                return UnicodeToken(begin, end, cursor_);
-            }
-            Fail("Unexpected character", cursor_);
+            value = Scalar(c);
+            return Got::Value;
         }
     }
 
+    // A word, number, parenthesised or Unicode string starting at c.
+    CPOSObject Scalar(char c) {
+        if (IsLetter(c) || c == '_') {
+            const char* begin = cursor_;
+            while (IsWordByte(*cursor_)) ++cursor_;
+            return StringToken(begin, cursor_, cursor_);
+        }
+        if (IsDecimalDigit(c) || c == '+' || c == '-' || c == '.') {
+            const char* begin = cursor_++;
+            while (IsDecimalDigit(*cursor_) || *cursor_ == '.') ++cursor_;
+            return NumberToken(begin, cursor_);
+        }
+        if (c == '(') {
+            const char* begin = ++cursor_;
+            while (*cursor_ != ')') {
+                if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
+                if (*cursor_ == '\\' && cursor_[1] != '\0') ++cursor_;
+                ++cursor_;
+            }
+            const char* end = cursor_++;
+            return StringToken(begin, end, cursor_);
+        }
+        if (c == '`') {
+            const char* begin = ++cursor_;
+            while (*cursor_ != '`') {
+                if (*cursor_ == '\0') Fail("Unterminated string", cursor_);
+                ++cursor_;
+            }
+            const char* end = cursor_++;
+            return UnicodeToken(begin, end, cursor_);
+        }
+        Fail("Unexpected character", cursor_);
+    }
+
     const char* cursor_;
+    unsigned depth_ = 0;  // containers open at the cursor
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "frame/host_streams.h"
 #include "objects/pos_client.h"
@@ -26,10 +27,18 @@ class Version10;
 class OCharStream;
 class ICharStream;
 
+class PartsWriter;
+class PartsReader;
+
+// One kind of value. A value without nested values is written and read by
+// one call each; an array or dictionary (and, when read, binary data) is
+// walked part by part, so that nesting goes on the heap, not the stack.
 struct KindRow final {
     StreamParams params;
     void (*write)(Version10& streamer, OCharStream& out, const CPOSObject& object);
     CPOSObject (*read)(Version10& streamer, ICharStream& in);
+    std::unique_ptr<PartsWriter> (*writeParts)(Version10& streamer, const CPOSObject& object);
+    std::unique_ptr<PartsReader> (*readParts)();
 };
 
 extern const StreamParams kTopLevelParams;

@@ -9,6 +9,8 @@
 #include "frame/errors.h"
 #include "frame/host_calls.h"
 #include "frame/host_services.h"
+#include "objects/characters.h"
+#include "objects/heap_stack.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -67,12 +69,12 @@ char ICharStream::Next() {
 bool ICharStream::GetChar(char& byte) {
     char c = Next();
     if (c != '\\') {
-        if (params.foldWhiteSpace && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) c = ' ';
+        if (params.foldWhiteSpace && NPOSObjectImpl::IsWhiteSpace(c)) c = ' ';
         byte = c;
         return c != params.close;
     }
     const char e = Next();
-    if (e >= '0' && e <= '9') {
+    if (NPOSObjectImpl::IsDecimalDigit(e)) {
         const char f = Next();
         const char g = Next();
         byte = static_cast<char>(((e - '0') * 64 + (f - '0') * 8 + (g - '0')) & 0xFF);
@@ -91,7 +93,7 @@ uint32_t ICharStream::GetChars(char* buffer, uint32_t n, bool mustFill, bool ski
     uint32_t count = 0;
     char byte;
     while (count < n && GetChar(byte)) {
-        if (skipWhiteSpace && (byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r')) continue;
+        if (skipWhiteSpace && NPOSObjectImpl::IsWhiteSpace(byte)) continue;
         buffer[count++] = byte;
     }
     if (mustFill && count < n) throw POSException("GetChars ran out of input");
@@ -106,30 +108,57 @@ void Version10::Deserialize(CPOSObject& out, const HostStreamRef& stream) {
     in.GiveBack();
 }
 
+namespace {
+
+// A value whose parts are still being read, with its row's params in force.
+struct OpenValue final {
+    OpenValue(Version10& streamer, ICharStream& in, const KindRow& row)
+        : nested(streamer, in, row.params), parts(row.readParts()) {}
+    NestedValue nested;
+    std::unique_ptr<PartsReader> parts;
+};
+
+}  // namespace
+
+// The values still open are kept on the heap, so that nesting costs no stack.
 CPOSObject Version10::ReadValue(ICharStream& in) {
-    char open;
-    do {
-        if (!in.GetChar(open)) return CPOSObject();  // the enclosing value ended
-    } while (open == ' ');
-    const KindRow* row = FindReader(open);
-    if (row == nullptr) throw POSException("Cannot determine streaming params");
-    const NestedValue nested(*this, in, row->params);
-    return row->read(*this, in);
+    NPOSObjectImpl::HeapStack<OpenValue> open;
+    for (;;) {
+        CPOSObject value;  // stays empty when the enclosing value ended
+        char first;
+        bool ended = false;
+        do {
+            ended = !in.GetChar(first);
+        } while (!ended && first == ' ');
+        if (!ended) {
+            const KindRow* row = FindReader(first);
+            if (row == nullptr) throw POSException("Cannot determine streaming params");
+            if (row->readParts != nullptr) {
+                open.Push(*this, in, *row);
+                continue;
+            }
+            const NestedValue nested(*this, in, row->params);
+            value = row->read(*this, in);
+        }
+        // Up through every value that this one completes.
+        for (;;) {
+            if (open.empty()) return value;
+            CPOSObject done;
+            if (!open.Top().parts->Take(std::move(value), in, done)) break;
+            open.Pop();
+            value = std::move(done);
+        }
+    }
 }
 
 namespace {
 
-int HexDigit(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // As a hex scan reads it: leading digits count, a non-digit start gives 0.
 unsigned ScanHex(const char* text, size_t n) noexcept {
     unsigned value = 0;
-    for (size_t i = 0; i < n && HexDigit(text[i]) >= 0; ++i) value = value * 16 + static_cast<unsigned>(HexDigit(text[i]));
+    using NPOSObjectImpl::HexDigitValue;
+    for (size_t i = 0; i < n && HexDigitValue(text[i]) >= 0; ++i)
+        value = value * 16 + static_cast<unsigned>(HexDigitValue(text[i]));
     return value;
 }
 
@@ -214,52 +243,93 @@ CPOSObject ReadUnicode(Version10&, ICharStream& in) {
     return CPOSUnicodeString::New(units.data());
 }
 
-CPOSObject ReadBinData(Version10& streamer, ICharStream& in) {
-    const CPOSString typeName(streamer.ReadValue(in), false);
-    const CPOSNumber sizeValue(streamer.ReadValue(in), false);
-    const double size = sizeValue.Get();
-    // Truncated toward zero; the low 32 bits are the count.
-    const int64_t whole = !(size == size) ? 0
-                          : size >= 9.2e18 ? INT64_MAX
-                          : size <= -9.2e18 ? INT64_MIN
-                                            : static_cast<int64_t>(size);
-    const auto count = static_cast<uint32_t>(static_cast<uint64_t>(whole));
-    // The bytes grow as they arrive, so that a hostile size cannot claim
-    // memory that the data does not back.
-    GrowingBuffer<unsigned char> bytes(count < 4096 ? (count == 0 ? 1 : count) : 4096);
-    for (uint32_t i = 0; i < count; ++i) {
-        char digits[2];
-        in.GetChars(digits, 2, true, true);
-        if (i >= bytes.capacity()) bytes.Grow(std::min<uint64_t>(bytes.capacity() * 2, count));
-        bytes.data()[i] = static_cast<unsigned char>(ScanHex(digits, 2) & 0xFF);
-    }
-    char byte;
-    while (in.GetChar(byte))
-        if (byte != ' ') throw POSException("Unexpected chars after binary data");
-    return CPOSBinData::New(typeName.Get(), bytes.data(), count);
-}
-
 CPOSObject ReadRawPointer(Version10&, ICharStream&) {
     throw POSException("Cannot meaningfully read in a raw pointer (write is for debugging only)");
 }
 
-CPOSObject ReadArray(Version10& streamer, ICharStream& in) {
-    const CPOSArray array = CPOSArray::New();
-    while (const CPOSObject item = streamer.ReadValue(in)) array.Append(item);
-    return array;
-}
+namespace {
 
-CPOSObject ReadDict(Version10& streamer, ICharStream& in) {
-    const CPOSDict dict = CPOSDict::New();
-    for (;;) {
-        const CPOSObject keyValue = streamer.ReadValue(in);
-        if (keyValue.empty()) break;
-        const CPOSString key(keyValue, false);
-        const CPOSObject value = streamer.ReadValue(in);
-        if (value.empty()) throw POSException("missing dictionary value");
-        dict.Put(key.Get(), value);
+// The type name and the size come as parts; the bytes follow as hex digits.
+class BinDataParts final : public PartsReader {
+public:
+    bool Take(CPOSObject part, ICharStream& in, CPOSObject& done) override {
+        if (typeName_.empty()) {
+            typeName_ = CPOSString(part, false);
+            return false;
+        }
+        const CPOSNumber sizeValue(part, false);
+        done = Bytes(in, sizeValue.Get());
+        return true;
     }
-    return dict;
-}
+
+private:
+    CPOSObject Bytes(ICharStream& in, double size) const {
+        // Truncated toward zero; the low 32 bits are the count.
+        const int64_t whole = !(size == size) ? 0
+                              : size >= 9.2e18 ? INT64_MAX
+                              : size <= -9.2e18 ? INT64_MIN
+                                                : static_cast<int64_t>(size);
+        const auto count = static_cast<uint32_t>(static_cast<uint64_t>(whole));
+        // The bytes grow as they arrive, so that a hostile size cannot claim
+        // memory that the data does not back.
+        GrowingBuffer<unsigned char> bytes(count < 4096 ? (count == 0 ? 1 : count) : 4096);
+        for (uint32_t i = 0; i < count; ++i) {
+            char digits[2];
+            in.GetChars(digits, 2, true, true);
+            if (i >= bytes.capacity()) bytes.Grow(std::min<uint64_t>(bytes.capacity() * 2, count));
+            bytes.data()[i] = static_cast<unsigned char>(ScanHex(digits, 2) & 0xFF);
+        }
+        char byte;
+        while (in.GetChar(byte))
+            if (byte != ' ') throw POSException("Unexpected chars after binary data");
+        return CPOSBinData::New(typeName_.Get(), bytes.data(), count);
+    }
+
+    CPOSString typeName_;
+};
+
+class ArrayParts final : public PartsReader {
+public:
+    bool Take(CPOSObject part, ICharStream&, CPOSObject& done) override {
+        if (part.empty()) {
+            done = array_;
+            return true;
+        }
+        array_.Append(part);
+        return false;
+    }
+
+private:
+    CPOSArray array_ = CPOSArray::New();
+};
+
+// The parts alternate: a key, then its value.
+class DictParts final : public PartsReader {
+public:
+    bool Take(CPOSObject part, ICharStream&, CPOSObject& done) override {
+        if (key_.empty()) {
+            if (part.empty()) {
+                done = dict_;
+                return true;
+            }
+            key_ = CPOSString(part, false);
+            return false;
+        }
+        if (part.empty()) throw POSException("missing dictionary value");
+        dict_.Put(key_.Get(), part);
+        key_.Reset();
+        return false;
+    }
+
+private:
+    CPOSDict dict_ = CPOSDict::New();
+    CPOSString key_;
+};
+
+}  // namespace
+
+std::unique_ptr<PartsReader> ReadBinDataParts() { return std::make_unique<BinDataParts>(); }
+std::unique_ptr<PartsReader> ReadArrayParts() { return std::make_unique<ArrayParts>(); }
+std::unique_ptr<PartsReader> ReadDictParts() { return std::make_unique<DictParts>(); }
 
 }  // namespace NPOSStreamerImpl::NTypeAImpl

@@ -1,6 +1,5 @@
 // The TypeA kind table, searched by object kind when writing and by
 // opening character when reading.
-#include "objects/nesting.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -19,19 +18,19 @@ constexpr char kTopLevelEscapes[] = "\\\\";
 const StreamParams kTopLevelParams = {0, '\0', kTopLevelEscapes, true};
 
 const KindRow kKinds[kKindCount] = {
-    {{'#', ' ', kNumberEscapes, true}, &WriteNumber, &ReadNumber},
-    {{'"', '"', kStringEscapes, true}, &WriteString, &ReadString},
-    {{'`', '`', kUnicodeEscapes, true}, &WriteUnicode, &ReadUnicode},
-    {{'{', '}', kBinDataEscapes, true}, &WriteBinData, &ReadBinData},
-    {{'$', ' ', kNumberEscapes, true}, &WriteRawPointer, &ReadRawPointer},
-    {{'[', ']', kArrayEscapes, true}, &WriteArray, &ReadArray},
-    {{'<', '>', kDictEscapes, true}, &WriteDict, &ReadDict},
+    {{'#', ' ', kNumberEscapes, true}, &WriteNumber, &ReadNumber, nullptr, nullptr},
+    {{'"', '"', kStringEscapes, true}, &WriteString, &ReadString, nullptr, nullptr},
+    {{'`', '`', kUnicodeEscapes, true}, &WriteUnicode, &ReadUnicode, nullptr, nullptr},
+    {{'{', '}', kBinDataEscapes, true}, &WriteBinData, nullptr, nullptr, &ReadBinDataParts},
+    {{'$', ' ', kNumberEscapes, true}, &WriteRawPointer, &ReadRawPointer, nullptr, nullptr},
+    {{'[', ']', kArrayEscapes, true}, nullptr, nullptr, &WriteArrayParts, &ReadArrayParts},
+    {{'<', '>', kDictEscapes, true}, nullptr, nullptr, &WriteDictParts, &ReadDictParts},
 };
 
 NestedValue::NestedValue(Version10& streamer, CharStream& stream, const StreamParams& params)
-    : streamer_(streamer), stream_(stream), saved_(stream.params) {
-    if (streamer.depth >= NPOSObjectImpl::kMaxNesting) throw QEL_T_MT::POSException(NPOSObjectImpl::kTooDeep);
-    ++streamer.depth;
+    : level_(streamer.depth, QEL_T_MT::POSException(NPOSObjectImpl::kTooDeep)),
+      stream_(stream),
+      saved_(stream.params) {
     stream.params = params;
 }
 

@@ -1,10 +1,12 @@
 // The TypeA writer.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "frame/errors.h"
 #include "frame/host_calls.h"
 #include "frame/host_services.h"
+#include "objects/heap_stack.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -80,13 +82,44 @@ void Version10::Serialize(const HostStreamRef& stream, const CPOSObject& object)
     out.Flush();
 }
 
+namespace {
+
+// An array or dictionary whose parts are still being written, with its row's
+// params in force.
+struct OpenValue final {
+    OpenValue(Version10& streamer, OCharStream& out, const KindRow& row, const CPOSObject& object)
+        : nested(streamer, out, row.params), parts(row.writeParts(streamer, object)), close(row.params.close) {}
+    NestedValue nested;
+    std::unique_ptr<PartsWriter> parts;
+    char close;
+};
+
+}  // namespace
+
+// The values still open are kept on the heap, so that nesting costs no stack.
 void Version10::WriteValue(OCharStream& out, const CPOSObject& object) {
-    const KindRow* row = FindWriter(object);
-    if (row == nullptr) throw QEL_T_MT::POSException("Cannot determine writing params");
-    out.PutChar(row->params.open);
-    const NestedValue nested(*this, out, row->params);
-    row->write(*this, out, object);
-    out.PutRaw(row->params.close);
+    NPOSObjectImpl::HeapStack<OpenValue> open;
+    const CPOSObject* next = &object;
+    for (;;) {
+        if (next != nullptr) {
+            const KindRow* row = FindWriter(*next);
+            if (row == nullptr) throw QEL_T_MT::POSException("Cannot determine writing params");
+            out.PutChar(row->params.open);
+            if (row->writeParts != nullptr) {
+                open.Push(*this, out, *row, *next);
+            } else {
+                const NestedValue nested(*this, out, row->params);
+                row->write(*this, out, *next);
+                out.PutRaw(row->params.close);
+            }
+        }
+        if (open.empty()) return;
+        next = open.Top().parts->Next(*this, out);
+        if (next == nullptr) {
+            out.PutRaw(open.Top().close);
+            open.Pop();
+        }
+    }
 }
 
 void Version10::LineBreak(OCharStream& out) {
@@ -168,32 +201,73 @@ void WriteRawPointer(Version10&, OCharStream& out, const CPOSObject& object) {
     PutText(out, text);
 }
 
-void WriteArray(Version10& streamer, OCharStream& out, const CPOSObject& object) {
-    const CPOSArray array(object, false);
-    {
-        const Indented items(streamer);
-        for (uint32_t i = 0; i < array.Count(); ++i) {
-            streamer.LineBreak(out);
-            streamer.WriteValue(out, array.GetAt(i, false));
-        }
-    }
-    streamer.LineBreak(out);
-}
+namespace {
 
-void WriteDict(Version10& streamer, OCharStream& out, const CPOSObject& object) {
-    const CPOSDict dict(object, false);
-    {
-        const Indented items(streamer);
-        const CPOSDictIterator it(dict);
-        for (it.Begin(); !it.IsDone(); it.Next()) {
+class ArrayParts final : public PartsWriter {
+public:
+    ArrayParts(Version10& streamer, const CPOSObject& object) : array_(object, false), items_(std::in_place, streamer) {}
+
+    const CPOSObject* Next(Version10& streamer, OCharStream& out) override {
+        member_.Reset();
+        // The count is asked again after every member.
+        if (index_ < array_.Count()) {
             streamer.LineBreak(out);
-            const char* key = it.CurKey();
+            member_ = array_.GetAt(index_++, false);
+            return &member_;
+        }
+        items_.reset();
+        streamer.LineBreak(out);
+        return nullptr;
+    }
+
+private:
+    const CPOSArray array_;
+    std::optional<Indented> items_;
+    CPOSObject member_;
+    uint32_t index_ = 0;
+};
+
+// Each entry is its key, written here, and its value, handed out.
+class DictParts final : public PartsWriter {
+public:
+    DictParts(Version10& streamer, const CPOSObject& object)
+        : dict_(object, false), items_(std::in_place, streamer), entries_(std::in_place, dict_) {
+        entries_->Begin();
+    }
+
+    const CPOSObject* Next(Version10& streamer, OCharStream& out) override {
+        if (value_) {
+            value_.Reset();
+            entries_->Next();
+        }
+        if (!entries_->IsDone()) {
+            streamer.LineBreak(out);
+            const char* key = entries_->CurKey();
             streamer.WriteValue(out, CPOSString(key));
             out.PutChar(' ');
-            streamer.WriteValue(out, dict.Get(key, false));
+            value_ = dict_.Get(key, false);
+            return &value_;
         }
+        entries_.reset();
+        items_.reset();
+        streamer.LineBreak(out);
+        return nullptr;
     }
-    streamer.LineBreak(out);
+
+private:
+    const CPOSDict dict_;
+    std::optional<Indented> items_;
+    std::optional<CPOSDictIterator> entries_;
+    CPOSObject value_;
+};
+
+}  // namespace
+
+std::unique_ptr<PartsWriter> WriteArrayParts(Version10& streamer, const CPOSObject& object) {
+    return std::make_unique<ArrayParts>(streamer, object);
+}
+std::unique_ptr<PartsWriter> WriteDictParts(Version10& streamer, const CPOSObject& object) {
+    return std::make_unique<DictParts>(streamer, object);
 }
 
 }  // namespace NPOSStreamerImpl::NTypeAImpl

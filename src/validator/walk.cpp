@@ -1,12 +1,17 @@
 #include "validator/walk.h"
 
+#include <array>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "frame/errors.h"
 #include "frame/guards.h"
 #include "frame/shared_buffer_ref.h"
-#include "objects/pos_model.h"
+#include "objects/heap_stack.h"
+#include "objects/nesting.h"
 #include "validator/messages.h"
 
 namespace NPOSValidatorImpl {
@@ -20,32 +25,29 @@ using QEL_T_MT::QELSharedBuffRef;
 
 namespace {
 
-// Deep enough for every document the notation can express; a union or
-// intersection that names itself reaches it without consuming the value.
-constexpr unsigned kMaxDepth = NPOSObjectImpl::kMaxNesting;
-constexpr const char kTooDeep[] =
-    "Validation nested too deep: a union or intersection that refers to itself, or a value nested more "
-    "than 1000 levels";
+// The refusal names the bound it met: a union or intersection that names
+// itself reaches it without consuming the value.
+constexpr auto TooDeepText() {
+    constexpr std::string_view head =
+        "Validation nested too deep: a union or intersection that refers to itself, or a value nested more than ";
+    constexpr std::string_view tail = " levels";
+    std::array<char, head.size() + 10 + tail.size() + 1> text{};  // zero-filled: ends in a NUL
+    size_t n = 0;
+    for (const char c : head) text[n++] = c;
+    char digits[10] = {};
+    size_t count = 0;
+    for (unsigned v = NPOSObjectImpl::kMaxNesting; v != 0; v /= 10) digits[count++] = static_cast<char>('0' + v % 10);
+    while (count > 0) text[n++] = digits[--count];
+    for (const char c : tail) text[n++] = c;
+    return text;
+}
+constexpr auto kTooDeep = TooDeepText();
 
 constexpr uint64_t kCheckBufferSize = 1024;
 
 // Binary data's bounds use the string messages, as the format always has.
 constexpr const char kStringBelow[] = "String length below mininum value %d";
 constexpr const char kStringAbove[] = "String length above maximum value %d";
-
-class DepthGuard final {
-public:
-    explicit DepthGuard(unsigned& depth) : depth_(depth) {
-        if (depth_ >= kMaxDepth) throw DWEException(kTooDeep);
-        ++depth_;
-    }
-    ~DepthGuard() { --depth_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-private:
-    unsigned& depth_;
-};
 
 // Appends one line made from a fixed text; counts one broken rule.
 int32_t Fail(const CPOSArray& lines, const char* text) {
@@ -101,15 +103,6 @@ Kind Walk::Get(const CPOSDict& definition, Keyword keyword) const {
     return Kind(definition.Get(validator_.keyword(keyword).atom(), true), true);
 }
 
-template <class... Args>
-int32_t Walk::CheckNested(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines,
-                          const char* prefixFormat, Args... args) {
-    const CPOSArray own = CPOSArray::New();
-    const int32_t failures = CheckByName(type, value, own);
-    if (failures != 0) AppendPrefixed(lines, own, FormatIntoPOSString(prefixFormat, args...));
-    return failures;
-}
-
 int32_t Walk::CheckLength(const CPOSDict& definition, double length, const CPOSArray& lines,
                           const char* belowFormat, const char* aboveFormat) const {
     int32_t failures = 0;
@@ -121,23 +114,462 @@ int32_t Walk::CheckLength(const CPOSDict& definition, double length, const CPOSA
     return failures;
 }
 
-int32_t Walk::CheckByName(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines) {
-    const DepthGuard guard(depth_);
-    switch (CheckBuiltIn(type.text(), value, lines)) {
-        case BuiltIn::Accepted: return 0;
-        case BuiltIn::Rejected: return 1;
-        case BuiltIn::NotBuiltIn: break;
-    }
-    int32_t failures = WalkDefinition(type, value, lines);
-    if (failures > 0) return failures;
+// ------------------------------------------------------------------ levels
 
+// A nested check that a branch asks for. The branch owns the type and the
+// value; the fresh list for the check's lines is this one's.
+struct Walk::Nested final {
+    const QELStringAtomRef* type = nullptr;
+    const CPOSObject* value = nullptr;
+    CPOSArray lines;
+};
+
+// A definition walk over the parts of a value (members, entries,
+// alternatives) that hands out its nested checks one at a time and takes
+// their failures back, so that a nested check is a heap level, not a frame.
+class Walk::Branch {
+public:
+    Branch(Walk& walk, const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) noexcept
+        : walk_(walk), definition_(definition), value_(value), lines_(lines) {}
+    virtual ~Branch() = default;
+    Branch(const Branch&) = delete;
+    Branch& operator=(const Branch&) = delete;
+
+    // Goes on until a nested check is needed (true; see nested()) or the
+    // branch is done (false; failures() is its count).
+    virtual bool Next() = 0;
+    // The failures of the nested check last handed out.
+    virtual void Take(int32_t failures) = 0;
+
+    const Nested& nested() const noexcept { return nested_; }
+    int32_t failures() const noexcept { return failures_; }
+
+protected:
+    // The nested check of a value against a type, into a list of its own.
+    void Ask(const QELStringAtomRef& type, const CPOSObject& value) {
+        nested_.lines = CPOSArray::New();
+        nested_.type = &type;
+        nested_.value = &value;
+    }
+    // A failed nested check's lines go to this level's list under a prefix.
+    template <class... Args>
+    void TakePrefixed(int32_t failures, const char* prefixFormat, Args... args) {
+        failures_ += failures;
+        if (failures != 0) AppendPrefixed(lines_, nested_.lines, FormatIntoPOSString(prefixFormat, args...));
+        nested_.lines.Reset();
+    }
+
+    Walk& walk_;
+    const CPOSDict& definition_;
+    const CPOSObject& value_;
+    const CPOSArray& lines_;
+    Nested nested_;
+    int32_t failures_ = 0;
+};
+
+// One check of a value against a type name, counted by its guard.
+struct Walk::Level final {
+    Level(unsigned& depth, const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines)
+        : nesting(depth, DWEException(kTooDeep.data())), type(type), value(value), lines(lines) {}
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+
+    NPOSObjectImpl::NestingGuard nesting;
+    const QELStringAtomRef& type;
+    const CPOSObject& value;
+    const CPOSArray& lines;
+    CPOSDict definition;
+    std::unique_ptr<Branch> branch;  // while the definition walks the value's parts
+    int32_t failures = 0;
+    bool builtIn = false;  // a built-in type: no definition, no check procedure
+};
+
+// ------------------------------------------------------------------ branches
+
+class Walk::ArrayBranch final : public Walk::Branch {
+public:
+    using Branch::Branch;
+
+    bool Next() override {
+        for (;;) {
+            switch (stage_) {
+                case Stage::Start:
+                    array_ = CPOSArray(value_, true);
+                    if (array_.empty()) {
+                        failures_ = Fail(lines_, "Array object expected");
+                        return false;
+                    }
+                    count_ = array_.Count();
+                    failures_ = walk_.CheckLength(definition_, static_cast<double>(count_), lines_,
+                                                  "Array length below mininum value %d",
+                                                  "Array length above maximum value");
+                    memberType_ = definition_.Get(walk_.validator_.keyword(Keyword::MemberType).atom(), true);
+                    stage_ = Stage::Positional;
+                    if (const CPOSString every(memberType_, true); !every.empty()) {
+                        type_ = QELStringAtomRef(every.Get());
+                        stage_ = Stage::Every;
+                    }
+                    break;
+                case Stage::Every:
+                    // One type for every member.
+                    if (index_ < count_) {
+                        member_ = array_.GetAt(index_, false);
+                        Ask(type_, member_);
+                        return true;
+                    }
+                    type_ = QELStringAtomRef();
+                    stage_ = Stage::Positional;
+                    break;
+                case Stage::Positional:
+                    positional_ = CPOSArray(memberType_, true);
+                    if (positional_.empty()) return false;
+                    if (positional_.Count() != count_) {
+                        failures_ += Fail(lines_, "Heterogenous array object size did not match type array size");
+                        return false;
+                    }
+                    index_ = 0;
+                    stage_ = Stage::EachPosition;
+                    break;
+                case Stage::EachPosition:
+                    // A type for each position.
+                    if (index_ >= count_) return false;
+                    type_ = QELStringAtomRef(CPOSString(positional_.GetAt(index_, false), false).Get());
+                    member_ = array_.GetAt(index_, false);
+                    Ask(type_, member_);
+                    return true;
+            }
+        }
+    }
+
+    void Take(int32_t failures) override {
+        TakePrefixed(failures, "[%d]:", static_cast<int>(index_));
+        member_.Reset();
+        if (stage_ == Stage::EachPosition) type_ = QELStringAtomRef();
+        ++index_;
+    }
+
+private:
+    enum class Stage { Start, Every, Positional, EachPosition };
+    Stage stage_ = Stage::Start;
+    CPOSArray array_;
+    CPOSObject memberType_;
+    CPOSArray positional_;
+    QELStringAtomRef type_;
+    CPOSObject member_;
+    uint32_t count_ = 0;
+    uint32_t index_ = 0;
+};
+
+class Walk::DictBranch final : public Walk::Branch {
+public:
+    using Branch::Branch;
+
+    bool Next() override {
+        for (;;) {
+            switch (stage_) {
+                case Stage::Start:
+                    if (!Start()) return false;
+                    stage_ = Stage::Member;
+                    break;
+                case Stage::Member:
+                    if (entries_->IsDone()) return false;
+                    key_ = entries_->CurKey();
+                    member_ = dict_.Get(key_, false);
+                    known_ = false;
+                    stage_ = Stage::Key;
+                    break;
+                case Stage::Key:
+                    stage_ = Stage::Value;
+                    if (keyTypeName_) {
+                        keyString_ = CPOSString(key_);
+                        Ask(keyTypeName_, keyString_);
+                        asked_ = Asked::Key;
+                        return true;
+                    }
+                    break;
+                case Stage::Value:
+                    stage_ = Stage::Listed;
+                    listed_ = 0;
+                    if (valueTypeName_) {
+                        Ask(valueTypeName_, member_);
+                        asked_ = Asked::Value;
+                        return true;
+                    }
+                    break;
+                case Stage::Listed:
+                    // "required", then "optional": a member listed in both is
+                    // checked against both types.
+                    if (listed_ == 2) {
+                        stage_ = Stage::Unknown;
+                        break;
+                    }
+                    if (AskListed(listed_++ == 0 ? Keyword::Required : Keyword::Optional)) return true;
+                    break;
+                case Stage::Unknown:
+                    if (!known_) failures_ += Fail(lines_, FormatIntoPOSString("Unknown member %s", key_));
+                    member_.Reset();
+                    entries_->Next();
+                    stage_ = Stage::Member;
+                    break;
+            }
+        }
+    }
+
+    void Take(int32_t failures) override {
+        switch (asked_) {
+            case Asked::Key:
+                TakePrefixed(failures, "%s (key, type != %s):", key_, keyTypeName_.text());
+                keyString_.Reset();
+                known_ = true;
+                break;
+            case Asked::Value:
+                TakePrefixed(failures, "%s (value, type != %s):", key_, valueTypeName_.text());
+                break;
+            case Asked::Required:
+            case Asked::Optional:
+                TakePrefixed(failures,
+                             asked_ == Asked::Required ? "%s (required, type != %s):" : "%s (optional, type != %s):",
+                             key_, typeText_.Get());
+                listedType_ = QELStringAtomRef();
+                typeText_.Reset();
+                break;
+        }
+    }
+
+private:
+    enum class Stage { Start, Member, Key, Value, Listed, Unknown };
+    enum class Asked { Key, Value, Required, Optional };
+
+    // False when the branch is already decided: not a dictionary, or required
+    // members missing (which hide everything else).
+    bool Start() {
+        dict_ = CPOSDict(value_, true);
+        if (dict_.empty()) {
+            failures_ = Fail(lines_, "Dict object expected");
+            return false;
+        }
+        int32_t missing = 0;
+        if (const CPOSDict required = walk_.Get<CPOSDict>(definition_, Keyword::Required); !required.empty()) {
+            const CPOSDictIterator it(required);
+            for (it.Begin(); !it.IsDone(); it.Next()) {
+                const char* key = it.CurKey();
+                if (dict_.Get(key, true).empty())
+                    missing += Fail(lines_, FormatIntoPOSString("Missing required member %s", key));
+            }
+        }
+        if (missing != 0) {
+            failures_ = missing;
+            return false;
+        }
+        const CPOSString keyType = walk_.Get<CPOSString>(definition_, Keyword::KeyType);
+        const CPOSString valueType = walk_.Get<CPOSString>(definition_, Keyword::ValueType);
+        if (!keyType.empty()) keyTypeName_ = QELStringAtomRef(keyType.Get());
+        if (!valueType.empty()) valueTypeName_ = QELStringAtomRef(valueType.Get());
+        entries_.emplace(dict_);
+        entries_->Begin();
+        return true;
+    }
+
+    // The member's type in a "required" or "optional" list, when it has one.
+    bool AskListed(Keyword keyword) {
+        const CPOSDict listed = walk_.Get<CPOSDict>(definition_, keyword);
+        if (listed.empty()) return false;
+        typeText_ = CPOSString(listed.Get(key_, true), true);
+        if (typeText_.empty()) return false;
+        known_ = true;
+        listedType_ = QELStringAtomRef(typeText_.Get());
+        Ask(listedType_, member_);
+        asked_ = keyword == Keyword::Required ? Asked::Required : Asked::Optional;
+        return true;
+    }
+
+    Stage stage_ = Stage::Start;
+    Asked asked_ = Asked::Key;
+    CPOSDict dict_;
+    QELStringAtomRef keyTypeName_;
+    QELStringAtomRef valueTypeName_;
+    std::optional<CPOSDictIterator> entries_;
+    const char* key_ = nullptr;  // valid while the iterator stands on it
+    CPOSObject member_;
+    CPOSString keyString_;
+    CPOSString typeText_;
+    QELStringAtomRef listedType_;
+    unsigned listed_ = 0;
+    bool known_ = false;
+};
+
+class Walk::UnionBranch final : public Walk::Branch {
+public:
+    using Branch::Branch;
+
+    bool Next() override {
+        if (!started_) {
+            started_ = true;
+            set_ = walk_.Get<CPOSArray>(definition_, Keyword::Set);
+            count_ = set_.empty() ? 0 : set_.Count();
+            tried_ = CPOSArray::New();
+        }
+        if (accepted_) return false;
+        if (index_ < count_) {
+            name_ = CPOSString(set_.GetAt(index_, false), false);
+            nested_.lines = CPOSArray::New();
+            type_ = QELStringAtomRef(name_.Get());
+            nested_.type = &type_;
+            nested_.value = &value_;
+            return true;
+        }
+        // No alternative accepted: one broken rule, however many lines.
+        AppendPrefixed(lines_, tried_, CPOSString("Not a valid union type:"));
+        failures_ = 1;
+        return false;
+    }
+
+    void Take(int32_t failures) override {
+        type_ = QELStringAtomRef();
+        if (failures == 0) {
+            // The lines of the alternatives tried before are dropped.
+            accepted_ = true;
+            return;
+        }
+        AppendPrefixed(tried_, nested_.lines, FormatIntoPOSString("Trying %s:", name_.Get()));
+        nested_.lines.Reset();
+        ++index_;
+    }
+
+private:
+    CPOSArray set_;
+    CPOSArray tried_;
+    CPOSString name_;
+    QELStringAtomRef type_;
+    uint32_t count_ = 0;
+    uint32_t index_ = 0;
+    bool started_ = false;
+    bool accepted_ = false;
+};
+
+class Walk::IntersectionBranch final : public Walk::Branch {
+public:
+    using Branch::Branch;
+
+    bool Next() override {
+        if (!started_) {
+            started_ = true;
+            set_ = walk_.Get<CPOSArray>(definition_, Keyword::Set);
+            count_ = set_.empty() ? 0 : set_.Count();
+        }
+        // Every member is tried, also after a failure.
+        if (index_ >= count_) return false;
+        name_ = CPOSString(set_.GetAt(index_, false), false);
+        type_ = QELStringAtomRef(name_.Get());
+        Ask(type_, value_);
+        return true;
+    }
+
+    void Take(int32_t failures) override {
+        TakePrefixed(failures, "Failed intersection type %s:", name_.Get());
+        type_ = QELStringAtomRef();
+        ++index_;
+    }
+
+private:
+    CPOSArray set_;
+    CPOSString name_;
+    QELStringAtomRef type_;
+    uint32_t count_ = 0;
+    uint32_t index_ = 0;
+    bool started_ = false;
+};
+
+// ------------------------------------------------------------------ the walk
+
+int32_t Walk::CheckByName(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines) {
+    NPOSObjectImpl::HeapStack<Level> levels;
+    Begin(levels.Push(depth_, type, value, lines));
+    for (;;) {
+        Level& level = levels.Top();
+        if (level.branch != nullptr) {
+            if (level.branch->Next()) {
+                const Nested& nested = level.branch->nested();
+                Begin(levels.Push(depth_, *nested.type, *nested.value, nested.lines));
+                continue;
+            }
+            level.failures = level.branch->failures();
+            level.branch.reset();
+        }
+        level.definition.Reset();
+        const int32_t failures = level.builtIn ? level.failures : CheckRegistered(level);
+        levels.Pop();
+        if (levels.empty()) return failures;
+        levels.Top().branch->Take(failures);
+    }
+}
+
+void Walk::Begin(Level& level) {
+    switch (CheckBuiltIn(level.type.text(), level.value, level.lines)) {
+        case BuiltIn::Accepted:
+            level.builtIn = true;
+            return;
+        case BuiltIn::Rejected:
+            level.builtIn = true;
+            level.failures = 1;
+            return;
+        case BuiltIn::NotBuiltIn:
+            break;
+    }
+
+    level.definition = Definition(validator_.schema(), level.type.atom());
+    const CPOSDict& definition = level.definition;
+    if (definition.empty()) {
+        level.failures =
+            Fail(level.lines, FormatIntoPOSString("Schema not applicable, no definition for %s", level.type.text()));
+        return;
+    }
+    const CPOSString category = Get<CPOSString>(definition, Keyword::Category);
+    if (category.empty()) {
+        const std::string message =
+            std::string("Malformed schema definition for ") + level.type.text() + ", no category";
+        QEL_T_MT::ThrowQELError(message.c_str(), "", 0);
+    }
+    const QELStringAtomRef word(category.Get());
+    const char* c = word.text();
+    const CPOSObject& value = level.value;
+    const CPOSArray& lines = level.lines;
+    if (Is(c, Keyword::Int)) {
+        level.failures = CheckNumber(Keyword::Int, definition, value, lines);
+    } else if (Is(c, Keyword::Real)) {
+        level.failures = CheckNumber(Keyword::Real, definition, value, lines);
+    } else if (Is(c, Keyword::String)) {
+        level.failures = CheckString(definition, value, lines);
+    } else if (Is(c, Keyword::UnicodeString)) {
+        level.failures = CheckUnicodeString(definition, value, lines);
+    } else if (Is(c, Keyword::BinData)) {
+        level.failures = CheckBinData(definition, value, lines);
+    } else if (Is(c, Keyword::RawPtr) || Is(c, Keyword::QelObjRef) || Is(c, Keyword::ZuBaseObjRef) ||
+               Is(c, Keyword::QelErrorObjRef)) {
+        level.failures = CheckBuiltIn(c, value, lines) == BuiltIn::Accepted ? 0 : 1;
+    } else if (Is(c, Keyword::Array)) {
+        level.branch = std::make_unique<ArrayBranch>(*this, definition, value, lines);
+    } else if (Is(c, Keyword::Dict)) {
+        level.branch = std::make_unique<DictBranch>(*this, definition, value, lines);
+    } else if (Is(c, Keyword::Union)) {
+        level.branch = std::make_unique<UnionBranch>(*this, definition, value, lines);
+    } else if (Is(c, Keyword::Intersection)) {
+        level.branch = std::make_unique<IntersectionBranch>(*this, definition, value, lines);
+    } else {
+        throw DWEException("Unknown category in schema");
+    }
+}
+
+int32_t Walk::CheckRegistered(const Level& level) const {
+    int32_t failures = level.failures;
+    if (failures > 0) return failures;
     // Every defined type that passed gets a buffer, whether or not a check
     // procedure is registered for it.
-    const StructValidator::CheckEntry* entry = validator_.FindCheck(type);
+    const StructValidator::CheckEntry* entry = validator_.FindCheck(level.type);
     const QELSharedBuffRef buffer = QELSharedBuffRef::New(kCheckBufferSize);
     if (entry != nullptr && entry->proc != nullptr &&
-        entry->proc(value.handle(), type.atom(), buffer.handle(), entry->clientData) == 0) {
-        failures += Fail(lines, CPOSString(BufferText(buffer)));
+        entry->proc(level.value.handle(), level.type.atom(), buffer.handle(), entry->clientData) == 0) {
+        failures += Fail(level.lines, CPOSString(BufferText(buffer)));
     }
     return failures;
 }
@@ -181,34 +613,6 @@ Walk::BuiltIn Walk::CheckBuiltIn(const char* type, const CPOSObject& value, cons
     if (Is(type, Keyword::QelObjRef) || Is(type, Keyword::ZuBaseObjRef) || Is(type, Keyword::QelErrorObjRef))
         return verdict(!CPOSRawPointer(value, true).empty(), "Expected OBJREF was of invalid type");
     return BuiltIn::NotBuiltIn;
-}
-
-int32_t Walk::WalkDefinition(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines) {
-    const CPOSDict definition = Definition(validator_.schema(), type.atom());
-    if (definition.empty())
-        return Fail(lines, FormatIntoPOSString("Schema not applicable, no definition for %s", type.text()));
-
-    const CPOSString category = Get<CPOSString>(definition, Keyword::Category);
-    if (category.empty()) {
-        const std::string message = std::string("Malformed schema definition for ") + type.text() + ", no category";
-        QEL_T_MT::ThrowQELError(message.c_str(), "", 0);
-    }
-    const QELStringAtomRef word(category.Get());
-    const char* c = word.text();
-    if (Is(c, Keyword::Int)) return CheckNumber(Keyword::Int, definition, value, lines);
-    if (Is(c, Keyword::Real)) return CheckNumber(Keyword::Real, definition, value, lines);
-    if (Is(c, Keyword::String)) return CheckString(definition, value, lines);
-    if (Is(c, Keyword::UnicodeString)) return CheckUnicodeString(definition, value, lines);
-    if (Is(c, Keyword::BinData)) return CheckBinData(definition, value, lines);
-    for (Keyword reference : {Keyword::RawPtr, Keyword::QelObjRef, Keyword::ZuBaseObjRef, Keyword::QelErrorObjRef}) {
-        if (Is(c, reference))
-            return CheckBuiltIn(c, value, lines) == BuiltIn::Accepted ? 0 : 1;
-    }
-    if (Is(c, Keyword::Array)) return CheckArray(definition, value, lines);
-    if (Is(c, Keyword::Dict)) return CheckDict(definition, value, lines);
-    if (Is(c, Keyword::Union)) return CheckUnion(definition, value, lines);
-    if (Is(c, Keyword::Intersection)) return CheckIntersection(definition, value, lines);
-    throw DWEException("Unknown category in schema");
 }
 
 int32_t Walk::CheckNumber(Keyword category, const CPOSDict& definition, const CPOSObject& value,
@@ -262,106 +666,6 @@ int32_t Walk::CheckBinData(const CPOSDict& definition, const CPOSObject& value, 
         const char* typeName = data.TypeName();
         if (!IsOneOf(choices, typeName != nullptr ? typeName : ""))
             failures += Fail(lines, "TypeName is not one of the enumerated values");
-    }
-    return failures;
-}
-
-int32_t Walk::CheckArray(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) {
-    const CPOSArray array(value, true);
-    if (array.empty()) return Fail(lines, "Array object expected");
-    const uint32_t count = array.Count();
-    const double n = static_cast<double>(count);
-    int32_t failures = CheckLength(definition, n, lines, "Array length below mininum value %d",
-                                   "Array length above maximum value");
-
-    const CPOSObject memberType = definition.Get(validator_.keyword(Keyword::MemberType).atom(), true);
-    if (const CPOSString every(memberType, true); !every.empty()) {
-        const QELStringAtomRef type(every.Get());
-        for (uint32_t i = 0; i < count; ++i)
-            failures += CheckNested(type, array.GetAt(i, false), lines, "[%d]:", static_cast<int>(i));
-    }
-    if (const CPOSArray positional(memberType, true); !positional.empty()) {
-        if (positional.Count() != count)
-            return failures + Fail(lines, "Heterogenous array object size did not match type array size");
-        for (uint32_t i = 0; i < count; ++i) {
-            const QELStringAtomRef type(CPOSString(positional.GetAt(i, false), false).Get());
-            failures += CheckNested(type, array.GetAt(i, false), lines, "[%d]:", static_cast<int>(i));
-        }
-    }
-    return failures;
-}
-
-int32_t Walk::CheckDict(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) {
-    const CPOSDict dict(value, true);
-    if (dict.empty()) return Fail(lines, "Dict object expected");
-
-    // Missing required members hide everything else.
-    int32_t missing = 0;
-    if (const CPOSDict required = Get<CPOSDict>(definition, Keyword::Required); !required.empty()) {
-        const CPOSDictIterator it(required);
-        for (it.Begin(); !it.IsDone(); it.Next()) {
-            const char* key = it.CurKey();
-            if (dict.Get(key, true).empty())
-                missing += Fail(lines, FormatIntoPOSString("Missing required member %s", key));
-        }
-    }
-    if (missing != 0) return missing;
-
-    const CPOSString keyType = Get<CPOSString>(definition, Keyword::KeyType);
-    const CPOSString valueType = Get<CPOSString>(definition, Keyword::ValueType);
-    const QELStringAtomRef keyTypeName = keyType.empty() ? QELStringAtomRef() : QELStringAtomRef(keyType.Get());
-    const QELStringAtomRef valueTypeName =
-        valueType.empty() ? QELStringAtomRef() : QELStringAtomRef(valueType.Get());
-
-    int32_t failures = 0;
-    const CPOSDictIterator it(dict);
-    for (it.Begin(); !it.IsDone(); it.Next()) {
-        const char* key = it.CurKey();
-        const CPOSObject member = dict.Get(key, false);
-        bool known = false;
-        if (keyTypeName) {
-            failures += CheckNested(keyTypeName, CPOSString(key), lines, "%s (key, type != %s):", key,
-                                    keyTypeName.text());
-            known = true;
-        }
-        if (valueTypeName)
-            failures += CheckNested(valueTypeName, member, lines, "%s (value, type != %s):", key, valueTypeName.text());
-        // A member listed in both is checked against both types.
-        for (const auto& [keyword, prefix] : {std::pair{Keyword::Required, "%s (required, type != %s):"},
-                                              std::pair{Keyword::Optional, "%s (optional, type != %s):"}}) {
-            const CPOSDict listed = Get<CPOSDict>(definition, keyword);
-            if (listed.empty()) continue;
-            const CPOSString typeText(listed.Get(key, true), true);
-            if (typeText.empty()) continue;
-            known = true;
-            failures += CheckNested(QELStringAtomRef(typeText.Get()), member, lines, prefix, key, typeText.Get());
-        }
-        if (!known) failures += Fail(lines, FormatIntoPOSString("Unknown member %s", key));
-    }
-    return failures;
-}
-
-int32_t Walk::CheckUnion(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) {
-    const CPOSArray set = Get<CPOSArray>(definition, Keyword::Set);
-    const uint32_t count = set.empty() ? 0 : set.Count();
-    const CPOSArray tried = CPOSArray::New();
-    for (uint32_t i = 0; i < count; ++i) {
-        const CPOSString name(set.GetAt(i, false), false);
-        const CPOSArray own = CPOSArray::New();
-        if (CheckByName(QELStringAtomRef(name.Get()), value, own) == 0) return 0;
-        AppendPrefixed(tried, own, FormatIntoPOSString("Trying %s:", name.Get()));
-    }
-    AppendPrefixed(lines, tried, CPOSString("Not a valid union type:"));
-    return 1;
-}
-
-int32_t Walk::CheckIntersection(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) {
-    const CPOSArray set = Get<CPOSArray>(definition, Keyword::Set);
-    const uint32_t count = set.empty() ? 0 : set.Count();
-    int32_t failures = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const CPOSString name(set.GetAt(i, false), false);
-        failures += CheckNested(QELStringAtomRef(name.Get()), value, lines, "Failed intersection type %s:", name.Get());
     }
     return failures;
 }

@@ -18,34 +18,39 @@ public:
     Walk& operator=(const Walk&) = delete;
 
     // The number of broken rules (0: the value satisfies the type); their
-    // lines are appended to lines. The one entry point of the recursion.
+    // lines are appended to lines. Nested checks are kept on the heap, one
+    // level each, so the walk's stack does not grow with the nesting.
     int32_t CheckByName(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines);
 
 private:
     enum class BuiltIn { NotBuiltIn, Accepted, Rejected };
 
-    BuiltIn CheckBuiltIn(const char* type, const CPOSObject& value, const CPOSArray& lines) const;
-    int32_t WalkDefinition(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines);
+    // The nested check that a branch asks for, and the branches over the
+    // parts of a value that ask for them (walk.cpp).
+    struct Nested;
+    class Branch;
+    class ArrayBranch;
+    class DictBranch;
+    class UnionBranch;
+    class IntersectionBranch;
+    struct Level;
 
+    // Starts a level: its verdict when the type is built in or its definition
+    // needs no nested check, else the branch that walks the value's parts.
+    void Begin(Level& level);
+    // After the definition passed: the registered check procedure, if any.
+    int32_t CheckRegistered(const Level& level) const;
+
+    BuiltIn CheckBuiltIn(const char* type, const CPOSObject& value, const CPOSArray& lines) const;
     int32_t CheckNumber(Keyword category, const CPOSDict& definition, const CPOSObject& value,
                         const CPOSArray& lines) const;
     int32_t CheckString(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const;
     int32_t CheckUnicodeString(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const;
     int32_t CheckBinData(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const;
-    int32_t CheckArray(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines);
-    int32_t CheckDict(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines);
-    int32_t CheckUnion(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines);
-    int32_t CheckIntersection(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines);
 
     // "minlen" and "maxlen" against a length, with the category's messages.
     int32_t CheckLength(const CPOSDict& definition, double length, const CPOSArray& lines, const char* belowFormat,
                         const char* aboveFormat) const;
-
-    // Checks in a list of its own; a failure's lines go to lines under the
-    // prefix made from the format.
-    template <class... Args>
-    int32_t CheckNested(const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines,
-                        const char* prefixFormat, Args... args);
 
     // A keyword of a definition, used only when it is of the kind.
     template <class Kind>

@@ -1,0 +1,84 @@
+// Registering a check procedure, and a validation that calls one, under host
+// allocation faults: a failed registration registers nothing and is
+// reported once.
+#include <memory>
+#include <string>
+
+#include "fault_sweep.h"
+#include "validator_fixture.h"
+
+namespace {
+
+using qelhost::pos::Atom;
+using qelhost::pos::Ref;
+using qeltest::Failure;
+using qeltest::Outcome;
+using qeltest::SweepCase;
+using qeltest::SweepRow;
+using qeltest::Trial;
+
+class ValidatorSweep : public qeltest::ValidatorTest,
+                       public ::testing::WithParamInterface<SweepCase<ValidatorSweep>> {
+public:
+    using ValidatorTest::host;
+    using ValidatorTest::NewValidator;
+    using ValidatorTest::Parse;
+    using ValidatorTest::Register;
+    using ValidatorTest::registerCheck_;
+    using ValidatorTest::Validate;
+    using ValidatorTest::validate_;
+};
+
+// Accepts even numbers, and counts its calls in its client data.
+thread_local POSNumberGetProc tGetNumber = nullptr;
+int32_t EvenCheck(QELContainerHandle value, QELStringAtom, QELSharedBuffHandle, void* clientData) {
+    ++*static_cast<int*>(clientData);
+    return static_cast<int64_t>(tGetNumber(value)) % 2 == 0 ? 1 : 0;
+}
+
+constexpr const char kSchema[] = "<Even <category int> List <category array membertype Even>>";
+
+const SweepRow<ValidatorSweep> kRows[] = {
+    {"RegisterCallbackProc", Failure::Reported,
+     [](ValidatorSweep& t) {
+         const Ref validator = t.NewValidator(kSchema);
+         const auto name = std::make_shared<Atom>("Even");
+         const auto calls = std::make_shared<int>(0);
+         return Trial{[&t, validator, name, calls] {
+                          t.registerCheck_(validator.get(), name->get(), &EvenCheck, calls.get());
+                          return Outcome::Value(t.host().Reports().empty());
+                      },
+                      [&t, validator, calls] {
+                          EXPECT_EQ(t.Validate(validator, t.Parse("[2 4 3]"), "List").result, 0);
+                          EXPECT_EQ(*calls, 3) << "registered: called once per member";
+                      },
+                      [&t, validator, calls] {
+                          EXPECT_EQ(t.Validate(validator, t.Parse("[2 4 3]"), "List").result, 1);
+                          EXPECT_EQ(*calls, 0) << "a failed registration registers nothing";
+                      }};
+     }},
+    {"ValidateWithACheck", Failure::Reported,
+     [](ValidatorSweep& t) {
+         const Ref validator = t.NewValidator(kSchema);
+         const auto calls = std::make_shared<int>(0);
+         t.Register(validator, "Even", &EvenCheck, calls.get());
+         const Ref value = t.Parse("[2 4 6 8]");
+         const auto name = std::make_shared<Atom>("List");
+         return Trial{[&t, validator, value, name] {
+             return Outcome::Value(t.validate_(validator.get(), value.get(), name->get(), &qeltest::CollectLine) == 1);
+         }};
+     }},
+};
+
+TEST_P(ValidatorSweep, FailsCleanly) {
+    tGetNumber = host().Get<POSNumberGetProc>("POSNumberInterface", "Get", "POSNumberGetProc");
+    const SweepRow<ValidatorSweep>& row = GetParam().row;
+    const uint64_t struck = qeltest::Sweep(host(), GetParam().fault, row.failure, [&] { return row.arrange(*this); });
+    RecordProperty("faults", std::to_string(struck));
+}
+
+INSTANTIATE_TEST_SUITE_P(Procedures, ValidatorSweep,
+                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation})),
+                         qeltest::SweepCaseName<ValidatorSweep>);
+
+}  // namespace

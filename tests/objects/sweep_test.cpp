@@ -278,7 +278,7 @@ const SweepRow<ObjectSweep> kRows[] = {
 
 TEST_P(ObjectSweep, FailsCleanly) {
     const SweepRow<ObjectSweep>& row = GetParam().row;
-    const uint64_t struck = qeltest::Sweep(host(), GetParam().fault, row.failure, [&] { return row.arrange(*this); });
+    const uint64_t struck = qeltest::Sweep(host(), GetParam().plan(), [&] { return row.arrange(*this); });
     RecordProperty("faults", std::to_string(struck));
 }
 

@@ -67,6 +67,8 @@ const char* FaultName(Fault fault) noexcept {
     return fault == Fault::Allocation ? "Allocation" : "StreamCall";
 }
 
+const char* StartName(Start start) noexcept { return start == Start::Warm ? "Warm" : "Stale"; }
+
 Outcome Outcome::Error(QELErrorHandle error) {
     if (error == nullptr) return Outcome{};
     auto release = qelhost::Host::Current().Get<QELErrorReleaseProc>("QELErrorInterface", "Release",
@@ -75,7 +77,8 @@ Outcome Outcome::Error(QELErrorHandle error) {
     return Outcome{true, 1};
 }
 
-uint64_t Sweep(qelhost::Host& host, Fault fault, Failure failure, const std::function<Trial()>& arrange) {
+uint64_t Sweep(qelhost::Host& host, const SweepPlan& plan, const std::function<Trial()>& arrange) {
+    const bool stale = plan.start == Start::Stale;
     // A first run with no fault fills what the library makes once and keeps
     // (imported tables, cached method lookups), and proves the call works.
     {
@@ -91,13 +94,17 @@ uint64_t Sweep(qelhost::Host& host, Fault fault, Failure failure, const std::fun
 
     uint64_t struckRuns = 0;
     for (uint64_t nth = 1;; ++nth) {
-        SCOPED_TRACE(std::string(FaultName(fault)) + " fault at call " + std::to_string(nth));
+        SCOPED_TRACE(std::string(FaultName(plan.fault)) + " fault at call " + std::to_string(nth) +
+                     (stale ? ", every table stale" : ""));
         bool struck = false;
         {
             Trial trial = arrange();
+            // As after a withdrawal anywhere in the host: every table the
+            // call uses is imported again, under the fault.
+            if (stale) host.BumpUnregisterCounter();
             Outcome o;
             {
-                Armed armed(host, fault, nth);
+                Armed armed(host, plan.fault, nth);
                 o = trial.call();
                 struck = armed.Disarm();
             }
@@ -107,19 +114,26 @@ uint64_t Sweep(qelhost::Host& host, Fault fault, Failure failure, const std::fun
                 EXPECT_FALSE(o.failed) << "failed with no fault" << Lines(reports);
             }
             if (o.failed) {
-                if (trial.intact) trial.intact();
-                const size_t wantReports = failure == Failure::Reported ? 1 : 0;
-                const uint32_t wantErrors = failure == Failure::Returned ? 1 : 0;
+                const size_t wantReports = plan.failure == Failure::Reported ? 1 : 0;
+                const uint32_t wantErrors = plan.failure == Failure::Returned ? 1 : 0;
                 EXPECT_EQ(reports.size(), wantReports) << "reports of one failed call" << Lines(reports);
                 EXPECT_EQ(o.errors, wantErrors) << "errors returned by one failed call";
+                if (trial.intact) trial.intact();
+                if (trial.retry) {
+                    // A fault that has passed leaves nothing broken: the
+                    // same call, made again, succeeds.
+                    const Outcome again = trial.call();
+                    EXPECT_FALSE(again.failed) << "the call fails again with no fault" << Lines(host.Reports());
+                    if (!again.failed && trial.verify) trial.verify();
+                }
             } else {
                 EXPECT_TRUE(reports.empty()) << "a call that succeeded reported" << Lines(reports);
                 EXPECT_EQ(o.errors, 0u);
                 if (trial.verify) trial.verify();
-                const std::vector<std::string> late = host.Reports();
-                host.ClearReports();
-                EXPECT_TRUE(late.empty()) << "checking the result reported" << Lines(late);
             }
+            const std::vector<std::string> late = host.Reports();
+            host.ClearReports();
+            EXPECT_TRUE(late.empty()) << "checking the outcome reported" << Lines(late);
         }
         const qelhost::Books after = host.books();
         const std::vector<std::string> onRelease = host.Reports();

@@ -25,6 +25,13 @@ enum class Fault : uint8_t {
 };
 const char* FaultName(Fault fault) noexcept;
 
+// Where the library stands when the call is made.
+enum class Start : uint8_t {
+    Warm,   // after one call like it: tables imported, lookups cached
+    Stale,  // the host's interfaces changed since: the call imports every table again
+};
+const char* StartName(Start start) noexcept;
+
 // How the procedure under test tells its caller that it failed.
 enum class Failure : uint8_t {
     Reported,  // its failure value, and one QELReportError call
@@ -49,12 +56,21 @@ struct Trial final {
     std::function<Outcome()> call;     // run with the fault armed
     std::function<void()> verify = {};  // run with no fault armed, after a success
     std::function<void()> intact = {};  // run with no fault armed, after a failure
+    // After a failure, the call is made again with no fault and must succeed;
+    // off for calls whose failure consumed their input (a stream read on).
+    bool retry = true;
+};
+
+struct SweepPlan final {
+    Fault fault;
+    Start start;
+    Failure failure;
 };
 
 // Sweeps one call over every host call of one kind that it makes. arrange
 // makes fresh inputs for each run, outside the fault window. Returns the
 // number of runs in which the fault struck.
-uint64_t Sweep(qelhost::Host& host, Fault fault, Failure failure, const std::function<Trial()>& arrange);
+uint64_t Sweep(qelhost::Host& host, const SweepPlan& plan, const std::function<Trial()>& arrange);
 
 // A row of a sweep table: one published procedure, as a fixture calls it.
 template <class Fixture>
@@ -64,21 +80,24 @@ struct SweepRow final {
     Trial (*arrange)(Fixture&);
 };
 
-// Every row against every kind of fault, one test each.
+// Every row against every kind of fault from both starts, one test each.
 template <class Fixture>
 struct SweepCase final {
     SweepRow<Fixture> row;
     Fault fault;
+    Start start;
+
+    SweepPlan plan() const { return {fault, start, row.failure}; }
 };
 
 template <class Fixture>
 std::ostream& operator<<(std::ostream& out, const SweepCase<Fixture>& c) {
-    return out << c.row.name << " / " << FaultName(c.fault);
+    return out << c.row.name << " / " << FaultName(c.fault) << " / " << StartName(c.start);
 }
 
 template <class Fixture>
 std::string SweepCaseName(const ::testing::TestParamInfo<SweepCase<Fixture>>& info) {
-    return std::string(info.param.row.name) + "_" + FaultName(info.param.fault);
+    return std::string(info.param.row.name) + "_" + FaultName(info.param.fault) + "_" + StartName(info.param.start);
 }
 
 template <class Fixture, size_t N>
@@ -87,7 +106,8 @@ std::vector<SweepCase<Fixture>> SweepCases(const SweepRow<Fixture> (&rows)[N],
                                                                                   Fault::StreamCall}) {
     std::vector<SweepCase<Fixture>> cases;
     for (const SweepRow<Fixture>& row : rows)
-        for (Fault fault : faults) cases.push_back({row, fault});
+        for (Fault fault : faults)
+            for (Start start : {Start::Warm, Start::Stale}) cases.push_back({row, fault, start});
     return cases;
 }
 

@@ -73,7 +73,7 @@ const SweepRow<ValidatorSweep> kRows[] = {
 TEST_P(ValidatorSweep, FailsCleanly) {
     tGetNumber = host().Get<POSNumberGetProc>("POSNumberInterface", "Get", "POSNumberGetProc");
     const SweepRow<ValidatorSweep>& row = GetParam().row;
-    const uint64_t struck = qeltest::Sweep(host(), GetParam().fault, row.failure, [&] { return row.arrange(*this); });
+    const uint64_t struck = qeltest::Sweep(host(), GetParam().plan(), [&] { return row.arrange(*this); });
     RecordProperty("faults", std::to_string(struck));
 }
 

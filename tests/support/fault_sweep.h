@@ -43,6 +43,9 @@ enum class Failure : uint8_t {
 struct Outcome final {
     bool failed = false;   // the failure value, or an error handle, came back
     uint32_t errors = 0;   // error handles returned (the call releases them)
+    // The failure was explained to the caller's own report procedure
+    // instead (a check procedure that caught it): that stands for the report.
+    bool explained = false;
 
     static Outcome Value(bool ok) { return Outcome{!ok, 0}; }
     static Outcome Done() { return Outcome{}; }

@@ -1,6 +1,7 @@
-// Registering a check procedure, and a validation that calls one, under host
-// allocation faults: a failed registration registers nothing and is
-// reported once.
+// The validator procedures under host allocation faults: a failed call is
+// reported once and says nothing to the report procedure; a failed
+// registration registers nothing.
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -26,7 +27,9 @@ public:
     using ValidatorTest::Register;
     using ValidatorTest::registerCheck_;
     using ValidatorTest::Validate;
+    using ValidatorTest::newValidator_;
     using ValidatorTest::validate_;
+    using ValidatorTest::validateSchema_;
 };
 
 // Accepts even numbers, and counts its calls in its client data.
@@ -66,6 +69,44 @@ const SweepRow<ValidatorSweep> kRows[] = {
          const auto name = std::make_shared<Atom>("List");
          return Trial{[&t, validator, value, name] {
              return Outcome::Value(t.validate_(validator.get(), value.get(), name->get(), &qeltest::CollectLine) == 1);
+         }};
+     }},
+    {"Validate", Failure::Reported,
+     [](ValidatorSweep& t) {
+         const Ref validator = t.NewValidator(kSchema);
+         const Ref value = t.Parse("[2 4 6 8]");
+         const auto name = std::make_shared<Atom>("List");
+         return Trial{[&t, validator, value, name] {
+             return Outcome::Value(t.validate_(validator.get(), value.get(), name->get(), &qeltest::CollectLine) == 1);
+         }};
+     }},
+    {"NewPOSStructValidator", Failure::Reported,
+     [](ValidatorSweep& t) {
+         const Ref schema = t.Parse(kSchema);
+         const auto out = std::make_shared<Ref>();
+         return Trial{[&t, schema, out] {
+                          *out = Ref::Take(t.newValidator_(schema.get()));
+                          return Outcome::Value(bool(*out));
+                      },
+                      [&t, out] { EXPECT_EQ(t.Validate(*out, t.Parse("[2 3]"), "List").result, 1); }};
+     }},
+    {"ValidateSchema", Failure::Reported,
+     [](ValidatorSweep& t) {
+         const Ref schema = t.Parse(kSchema);
+         // A failure inside one of the meta-schema's check procedures is
+         // caught there and explained in its line; any other stops the check
+         // with one report and no line.
+         return Trial{[&t, schema] {
+             qeltest::gCollectedLines.clear();
+             const int32_t result = t.validateSchema_(schema.get(), &qeltest::CollectLine);
+             std::vector<std::string> lines;
+             lines.swap(qeltest::gCollectedLines);
+             if (result == 1) return Outcome::Value(lines.empty());
+             const bool caught = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+                 return line.find("Caught exception: ") != std::string::npos;
+             });
+             EXPECT_TRUE(caught || lines.empty()) << lines.front();
+             return Outcome{true, 0, caught};
          }};
      }},
 };

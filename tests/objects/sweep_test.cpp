@@ -283,7 +283,7 @@ TEST_P(ObjectSweep, FailsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, ObjectSweep,
-                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation})),
+                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation, qeltest::Fault::ContainerLookup})),
                          qeltest::SweepCaseName<ObjectSweep>);
 
 }  // namespace

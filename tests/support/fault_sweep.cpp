@@ -23,32 +23,43 @@ bool SameBooks(const qelhost::Books& a, const qelhost::Books& b) {
 class Armed final {
 public:
     Armed(qelhost::Host& host, Fault fault, uint64_t nth) : host_(host), fault_(fault), nth_(nth) {
-        if (fault_ == Fault::Allocation) {
-            before_ = host_.AllocationCalls();
-            host_.FailAllocation(nth_);
-        } else {
-            before_ = host_.StreamFaultsInjected();
-            host_.FailStreamCall(nth_);
+        switch (fault_) {
+            case Fault::Allocation:
+                before_ = host_.AllocationCalls();
+                host_.FailAllocation(nth_);
+                break;
+            case Fault::StreamCall:
+                before_ = host_.StreamFaultsInjected();
+                host_.FailStreamCall(nth_);
+                break;
+            case Fault::ContainerLookup:
+                before_ = host_.ContainerLookups();
+                host_.FailContainerLookup(nth_);
+                break;
         }
     }
     // Disarms; true when the armed call was made (and so failed).
     bool Disarm() {
-        if (fault_ == Fault::Allocation) {
-            const bool struck = host_.AllocationCalls() - before_ >= nth_;
-            host_.FailAllocation(0);
-            return struck;
+        bool struck = false;
+        switch (fault_) {
+            case Fault::Allocation: struck = host_.AllocationCalls() - before_ >= nth_; break;
+            case Fault::StreamCall: struck = host_.StreamFaultsInjected() != before_; break;
+            case Fault::ContainerLookup: struck = host_.ContainerLookups() - before_ >= nth_; break;
         }
-        host_.FailStreamCall(0);
-        return host_.StreamFaultsInjected() != before_;
+        DisarmAll();
+        return struck;
     }
-    ~Armed() {
-        host_.FailAllocation(0);
-        host_.FailStreamCall(0);
-    }
+    ~Armed() { DisarmAll(); }
     Armed(const Armed&) = delete;
     Armed& operator=(const Armed&) = delete;
 
 private:
+    void DisarmAll() {
+        host_.FailAllocation(0);
+        host_.FailStreamCall(0);
+        host_.FailContainerLookup(0);
+    }
+
     qelhost::Host& host_;
     Fault fault_;
     uint64_t nth_;
@@ -64,7 +75,12 @@ std::string Lines(const std::vector<std::string>& reports) {
 }  // namespace
 
 const char* FaultName(Fault fault) noexcept {
-    return fault == Fault::Allocation ? "Allocation" : "StreamCall";
+    switch (fault) {
+        case Fault::Allocation: return "Allocation";
+        case Fault::StreamCall: return "StreamCall";
+        case Fault::ContainerLookup: return "ContainerLookup";
+    }
+    return "?";
 }
 
 const char* StartName(Start start) noexcept { return start == Start::Warm ? "Warm" : "Stale"; }

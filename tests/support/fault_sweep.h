@@ -22,6 +22,7 @@ namespace qeltest {
 enum class Fault : uint8_t {
     Allocation,  // Alloc, Realloc, NewStringAtom, NewBuffer, NewFullContainer, new streams
     StreamCall,  // a method of one of the host's own streams
+    ContainerLookup,  // GetMethod or NGetInstance
 };
 const char* FaultName(Fault fault) noexcept;
 
@@ -105,12 +106,14 @@ std::string SweepCaseName(const ::testing::TestParamInfo<SweepCase<Fixture>>& in
 
 template <class Fixture, size_t N>
 std::vector<SweepCase<Fixture>> SweepCases(const SweepRow<Fixture> (&rows)[N],
-                                           std::initializer_list<Fault> faults = {Fault::Allocation,
-                                                                                  Fault::StreamCall}) {
+                                           std::initializer_list<Fault> faults = {Fault::Allocation, Fault::StreamCall,
+                                                                                  Fault::ContainerLookup}) {
     std::vector<SweepCase<Fixture>> cases;
     for (const SweepRow<Fixture>& row : rows)
         for (Fault fault : faults)
-            for (Start start : {Start::Warm, Start::Stale}) cases.push_back({row, fault, start});
+            for (Start start : {Start::Warm, Start::Stale})
+                // Lookups are cached: only a stale table makes a call look up.
+                if (fault != Fault::ContainerLookup || start == Start::Stale) cases.push_back({row, fault, start});
     return cases;
 }
 

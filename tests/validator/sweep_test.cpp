@@ -119,7 +119,7 @@ TEST_P(ValidatorSweep, FailsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, ValidatorSweep,
-                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation})),
+                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation, qeltest::Fault::ContainerLookup})),
                          qeltest::SweepCaseName<ValidatorSweep>);
 
 }  // namespace

@@ -35,11 +35,11 @@ struct StreamProcs final {
 
 class FilesSweep : public qeltest::FilesTest, public ::testing::WithParamInterface<SweepCase<FilesSweep>> {
 public:
-    using FilesTest::host;
     using FilesTest::delete_;
     using FilesTest::fileExists_;
     using FilesTest::getCurrent_;
     using FilesTest::getTempDir_;
+    using FilesTest::host;
     using FilesTest::newDir_;
     using FilesTest::pathSpec_;
     using FilesTest::rename_;
@@ -92,7 +92,6 @@ public:
         return names;
     }
 
-    Error TakeError(QELErrorHandle e) { return Take(e); }
     std::string AtomText(QELStringAtom atom) { return TakeAtom(atom); }
 
     Ref NewStream() {
@@ -103,9 +102,7 @@ public:
 
     // A temporary-file stream holding bytes, standing at 0.
     Ref StreamWith(const std::string& bytes) {
-        QELContainerHandle out = nullptr;
-        EXPECT_EQ(factory_(&out, "tmp", "dat", "w+b"), nullptr);
-        Ref stream = Ref::Take(out);
+        Ref stream = NewStream();
         EXPECT_EQ(procs_.write(stream.get(), bytes.data(), bytes.size()), nullptr);
         EXPECT_EQ(procs_.seek(stream.get(), 0, 0), nullptr);
         return stream;
@@ -130,8 +127,10 @@ Trial NewDirectory(FilesSweep& t, std::function<QELErrorHandle(QELContainerHandl
     return {[&t, call, out] {
                 QELContainerHandle handle = nullptr;
                 const Outcome o = Outcome::Error(call(&handle));
-                if (!o.failed) *out = Ref::Take(handle);
-                else EXPECT_EQ(handle, nullptr) << "an out argument written by a failed call";
+                if (!o.failed)
+                    *out = Ref::Take(handle);
+                else
+                    EXPECT_EQ(handle, nullptr) << "an out argument written by a failed call";
                 return o;
             },
             [&t, out] {
@@ -146,8 +145,7 @@ Trial NewDirectory(FilesSweep& t, std::function<QELErrorHandle(QELContainerHandl
 Trial OnStream(FilesSweep& t, std::function<QELErrorHandle(QELContainerHandle)> call,
                std::function<void(QELContainerHandle)> verify) {
     const Ref stream = t.StreamWith("0123456789");
-    return {[stream, call] { return Outcome::Error(call(stream.get())); },
-            [stream, verify] { verify(stream.get()); }};
+    return {[stream, call] { return Outcome::Error(call(stream.get())); }, [stream, verify] { verify(stream.get()); }};
 }
 
 // A copy made by one of the two copying callbacks reads the whole file.
@@ -186,12 +184,13 @@ const SweepRow<FilesSweep> kRows[] = {
          t.Touch("present");
          const auto name = FilesSweep::MakeAtom("present");
          const auto flag = std::make_shared<uint8_t>(7);
-         return Trial{[&t, name, flag] { return Outcome::Error(t.fileExists_(flag.get(), t.dir().get(), name->get())); },
-                      [&t, flag] {
-                          EXPECT_EQ(*flag, 1);
-                          t.Clear();
-                      },
-                      [flag] { EXPECT_EQ(*flag, 7) << "an out argument written by a failed call"; }};
+         return Trial{
+             [&t, name, flag] { return Outcome::Error(t.fileExists_(flag.get(), t.dir().get(), name->get())); },
+             [&t, flag] {
+                 EXPECT_EQ(*flag, 1);
+                 t.Clear();
+             },
+             [flag] { EXPECT_EQ(*flag, 7) << "an out argument written by a failed call"; }};
      }},
     {"Delete", Failure::Returned,
      [](FilesSweep& t) {
@@ -253,8 +252,10 @@ const SweepRow<FilesSweep> kRows[] = {
          return Trial{[&t, out] {
                           QELContainerHandle handle = nullptr;
                           const Outcome o = Outcome::Error(t.factory_(&handle, "tmp", "dat", "w+b"));
-                          if (!o.failed) *out = Ref::Take(handle);
-                          else EXPECT_EQ(handle, nullptr);
+                          if (!o.failed)
+                              *out = Ref::Take(handle);
+                          else
+                              EXPECT_EQ(handle, nullptr);
                           return o;
                       },
                       [&t, out] {
@@ -320,15 +321,13 @@ const SweepRow<FilesSweep> kRows[] = {
      }},
     {"StreamCreateIndependentlyPositionableStream", Failure::Returned,
      [](FilesSweep& t) {
-         return Copying(t, [&t](QELContainerHandle s, QELContainerHandle* out) {
-             return t.procs().positionableCopy(s, out);
-         });
+         return Copying(
+             t, [&t](QELContainerHandle s, QELContainerHandle* out) { return t.procs().positionableCopy(s, out); });
      }},
     {"StreamCreateIndependentlyRewindableStream", Failure::Returned,
      [](FilesSweep& t) {
-         return Copying(t, [&t](QELContainerHandle s, QELContainerHandle* out) {
-             return t.procs().rewindableCopy(s, out);
-         });
+         return Copying(
+             t, [&t](QELContainerHandle s, QELContainerHandle* out) { return t.procs().rewindableCopy(s, out); });
      }},
     // Destruction has no way to fail: whatever fails in it is ignored, the
     // file at worst stays, and nothing is kept.

@@ -69,7 +69,8 @@ const SweepRow<ObjectSweep> kRows[] = {
      [](ObjectSweep& t) {
          const ObjectSweep::Kept out = ObjectSweep::Keep();
          return Trial{[&t, out] {
-                          *out = Ref::Take(t.pos().newUnicodeString(reinterpret_cast<const uint16_t*>(u"\u00e9t\u00e9")));
+                          *out =
+                              Ref::Take(t.pos().newUnicodeString(reinterpret_cast<const uint16_t*>(u"\u00e9t\u00e9")));
                           return Outcome::Value(bool(*out));
                       },
                       [&t, out] { EXPECT_EQ(t.pos().GetUnicodeString(*out), u"\u00e9t\u00e9"); }};
@@ -98,8 +99,10 @@ const SweepRow<ObjectSweep> kRows[] = {
                           EXPECT_EQ(t.pos().getReleaseProc(out->get()), &Release);
                       }};
      }},
-    {"NewPOSArray", Failure::Reported, [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newArray(); }, "[]"); }},
-    {"NewPOSDict", Failure::Reported, [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newDict(); }, "<>"); }},
+    {"NewPOSArray", Failure::Reported,
+     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newArray(); }, "[]"); }},
+    {"NewPOSDict", Failure::Reported,
+     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newDict(); }, "<>"); }},
     {"CreateFromText", Failure::Reported,
      [](ObjectSweep& t) {
          const char* text = "<a [1 (two) `0041`] b <c 3.5> (d e) []>";
@@ -178,19 +181,21 @@ const SweepRow<ObjectSweep> kRows[] = {
     {"ArrayAppend", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("<k (v)>");
-         return t.Mutating("[1 2 3 4 5 6 7 8]", [&t, value](const Ref& a) { t.pos().arrayAppend(a.get(), value.get()); },
-                           "[1 2 3 4 5 6 7 8 <k v>]");
+         return t.Mutating(
+             "[1 2 3 4 5 6 7 8]", [&t, value](const Ref& a) { t.pos().arrayAppend(a.get(), value.get()); },
+             "[1 2 3 4 5 6 7 8 <k v>]");
      }},
     {"ArrayAppendToEmpty", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("7");
-         return t.Mutating("[]", [&t, value](const Ref& a) { t.pos().arrayAppend(a.get(), value.get()); }, "[7]");
+         return t.Mutating(
+             "[]", [&t, value](const Ref& a) { t.pos().arrayAppend(a.get(), value.get()); }, "[7]");
      }},
     {"ArraySetAt", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("(new)");
-         return t.Mutating("[1 2 3]", [&t, value](const Ref& a) { t.pos().arraySetAt(a.get(), 1, value.get()); },
-                           "[1 new 3]");
+         return t.Mutating(
+             "[1 2 3]", [&t, value](const Ref& a) { t.pos().arraySetAt(a.get(), 1, value.get()); }, "[1 new 3]");
      }},
     {"ArraySetAtBeyondTheEnd", Failure::Reported,
      [](ObjectSweep& t) {
@@ -209,7 +214,8 @@ const SweepRow<ObjectSweep> kRows[] = {
      }},
     {"ArrayRemove", Failure::Reported,
      [](ObjectSweep& t) {
-         return t.Mutating("[1 2 3]", [&t](const Ref& a) { t.pos().arrayRemove(a.get(), 0); }, "[2 3]");
+         return t.Mutating(
+             "[1 2 3]", [&t](const Ref& a) { t.pos().arrayRemove(a.get(), 0); }, "[2 3]");
      }},
 
     // Dictionaries
@@ -223,20 +229,23 @@ const SweepRow<ObjectSweep> kRows[] = {
      [](ObjectSweep& t) {
          const Ref value = t.Parse("[x]");
          const auto key = ObjectSweep::MakeAtom("fresh key");
-         return t.Mutating("<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().dictPut(d.get(), key->get(), value.get()); },
-                           "<a 1 (fresh key) [x] z 2>");
+         return t.Mutating(
+             "<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().dictPut(d.get(), key->get(), value.get()); },
+             "<a 1 (fresh key) [x] z 2>");
      }},
     {"DictPutExistingKey", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("3");
          const auto key = ObjectSweep::MakeAtom("a");
-         return t.Mutating("<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().dictPut(d.get(), key->get(), value.get()); },
-                           "<a 3 z 2>");
+         return t.Mutating(
+             "<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().dictPut(d.get(), key->get(), value.get()); },
+             "<a 3 z 2>");
      }},
     {"DictRemove", Failure::Reported,
      [](ObjectSweep& t) {
          const auto key = ObjectSweep::MakeAtom("a");
-         return t.Mutating("<a 1 z 2>", [&t, key](const Ref& d) { t.pos().dictRemove(d.get(), key->get()); }, "<z 2>");
+         return t.Mutating(
+             "<a 1 z 2>", [&t, key](const Ref& d) { t.pos().dictRemove(d.get(), key->get()); }, "<z 2>");
      }},
     // Every failure inside the walk gives no object and reports nothing.
     {"DeepGet", Failure::Silent,
@@ -283,7 +292,8 @@ TEST_P(ObjectSweep, FailsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, ObjectSweep,
-                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation, qeltest::Fault::ContainerLookup})),
+                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation,
+                                                                         qeltest::Fault::ContainerLookup})),
                          qeltest::SweepCaseName<ObjectSweep>);
 
 }  // namespace

@@ -24,16 +24,14 @@ constexpr const char kVersion[] = "POSStreamerTypeA_Version1.0";
 // made again on the same stream.
 constexpr bool kConsumed = false;
 
-class SerializerSweep : public qeltest::StreamerTest,
-                        public ::testing::WithParamInterface<SweepCase<SerializerSweep>> {
+class SerializerSweep : public qeltest::StreamerTest, public ::testing::WithParamInterface<SweepCase<SerializerSweep>> {
 public:
     using StreamerTest::host;
     using StreamerTest::MemoryStream;
     using StreamerTest::pos;
 
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qelutils-sweep-" + std::to_string(std::random_device{}()));
+        dir_ = std::filesystem::temp_directory_path() / ("qelutils-sweep-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(dir_);
         StreamerTest::SetUp();
         if (HasFatalFailure()) return;
@@ -71,9 +69,7 @@ public:
         EXPECT_TRUE(stream) << error;
         return stream;
     }
-    void WriteFile(const std::string& bytes) {
-        std::ofstream(Path(), std::ios::binary | std::ios::trunc) << bytes;
-    }
+    void WriteFile(const std::string& bytes) { std::ofstream(Path(), std::ios::binary | std::ios::trunc) << bytes; }
     std::string ReadFile() {
         std::ifstream in(Path(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -116,27 +112,27 @@ const SweepRow<SerializerSweep> kRows[] = {
     {"SerializeNamedVersionToMemory", Failure::Reported,
      [](SerializerSweep& t) {
          const Ref stream = t.MemoryStream();
-         return Trial{[&t, stream] {
-                          return Outcome::Value(
-                              t.serialize()(t.streamer(), stream.get(), t.document().get(), kVersion) == 1);
-                      },
-                      [&t, stream] { EXPECT_EQ(t.Contents(stream), t.bytes()); },
-                      {},
-                      kConsumed};
+         return Trial{
+             [&t, stream] {
+                 return Outcome::Value(t.serialize()(t.streamer(), stream.get(), t.document().get(), kVersion) == 1);
+             },
+             [&t, stream] { EXPECT_EQ(t.Contents(stream), t.bytes()); },
+             {},
+             kConsumed};
      }},
     {"SerializeToFile", Failure::Reported,
      [](SerializerSweep& t) {
          const auto stream = std::make_shared<Ref>(t.FileStream("wb"));
-         return Trial{[&t, stream] {
-                          return Outcome::Value(
-                              t.serialize()(t.streamer(), stream->get(), t.document().get(), nullptr) == 1);
-                      },
-                      [&t, stream] {
-                          stream->reset();  // closes the file
-                          EXPECT_EQ(t.ReadFile(), t.bytes());
-                      },
-                      {},
-                      kConsumed};
+         return Trial{
+             [&t, stream] {
+                 return Outcome::Value(t.serialize()(t.streamer(), stream->get(), t.document().get(), nullptr) == 1);
+             },
+             [&t, stream] {
+                 stream->reset();  // closes the file
+                 EXPECT_EQ(t.ReadFile(), t.bytes());
+             },
+             {},
+             kConsumed};
      }},
     // The header names the format to read with.
     {"DeserializeFromMemory", Failure::Reported,

@@ -87,8 +87,8 @@ const char* StartName(Start start) noexcept { return start == Start::Warm ? "War
 
 Outcome Outcome::Error(QELErrorHandle error) {
     if (error == nullptr) return Outcome{};
-    auto release = qelhost::Host::Current().Get<QELErrorReleaseProc>("QELErrorInterface", "Release",
-                                                                     "QELErrorReleaseProc");
+    auto release =
+        qelhost::Host::Current().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
     release(error);
     return Outcome{true, 1};
 }

@@ -20,8 +20,8 @@ namespace qeltest {
 
 // Which kind of host call is made to fail.
 enum class Fault : uint8_t {
-    Allocation,  // Alloc, Realloc, NewStringAtom, NewBuffer, NewFullContainer, new streams
-    StreamCall,  // a method of one of the host's own streams
+    Allocation,       // Alloc, Realloc, NewStringAtom, NewBuffer, NewFullContainer, new streams
+    StreamCall,       // a method of one of the host's own streams
     ContainerLookup,  // GetMethod or NGetInstance
 };
 const char* FaultName(Fault fault) noexcept;
@@ -42,8 +42,8 @@ enum class Failure : uint8_t {
 
 // What one call gave.
 struct Outcome final {
-    bool failed = false;   // the failure value, or an error handle, came back
-    uint32_t errors = 0;   // error handles returned (the call releases them)
+    bool failed = false;  // the failure value, or an error handle, came back
+    uint32_t errors = 0;  // error handles returned (the call releases them)
     // The failure was explained to the caller's own report procedure
     // instead (a check procedure that caught it): that stands for the report.
     bool explained = false;
@@ -57,7 +57,7 @@ struct Outcome final {
 // One run of a call: the inputs live in what the two functions capture and
 // are given back when the trial goes.
 struct Trial final {
-    std::function<Outcome()> call;     // run with the fault armed
+    std::function<Outcome()> call;      // run with the fault armed
     std::function<void()> verify = {};  // run with no fault armed, after a success
     std::function<void()> intact = {};  // run with no fault armed, after a failure
     // After a failure, the call is made again with no fault and must succeed;

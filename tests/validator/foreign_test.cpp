@@ -31,7 +31,8 @@ protected:
         QELContainerHandle h = nullptr;
         ASSERT_EQ(newContainer(&h, &object_, impl.get(), nullptr, iface.get(), nullptr, nullptr, nullptr), nullptr);
         foreign_ = Ref::Take(h);
-        serialize_ = host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
+        serialize_ =
+            host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
         auto make = host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
                                                               "POSStreamerNewPOSStreamerProc");
         streamer_ = Ref::Take(make());
@@ -52,7 +53,8 @@ protected:
                     pos().SetAt(value, i, foreign_);
         } else {
             for (const std::string& key : pos().Keys(value))
-                if (pos().IsString(pos().Get(value, key.c_str())) && pos().GetString(pos().Get(value, key.c_str())) == "F")
+                if (pos().IsString(pos().Get(value, key.c_str())) &&
+                    pos().GetString(pos().Get(value, key.c_str())) == "F")
                     pos().Put(value, key.c_str(), foreign_);
         }
         return value;
@@ -93,9 +95,13 @@ TEST_F(ForeignTest, EveryWalkFailsOnceWithOneReport) {
         {"Check it as a schema", [&] { return CheckSchema(foreign_); }},
         {"Check a schema with it as a definition", [&] { return CheckSchema(With("<A <category int> B F>")); }},
         {"Compare a number with it",
-         [&] { return Outcome{pos().isEqual(pos().Number(1).get(), foreign_.get()), {}, TakeReports()}; }},
+         [&] {
+             return Outcome{pos().isEqual(pos().Number(1).get(), foreign_.get()), {}, TakeReports()};
+         }},
         {"Compare it with a number",
-         [&] { return Outcome{pos().isEqual(foreign_.get(), pos().Number(1).get()), {}, TakeReports()}; }},
+         [&] {
+             return Outcome{pos().isEqual(foreign_.get(), pos().Number(1).get()), {}, TakeReports()};
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

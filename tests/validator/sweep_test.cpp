@@ -18,16 +18,15 @@ using qeltest::SweepCase;
 using qeltest::SweepRow;
 using qeltest::Trial;
 
-class ValidatorSweep : public qeltest::ValidatorTest,
-                       public ::testing::WithParamInterface<SweepCase<ValidatorSweep>> {
+class ValidatorSweep : public qeltest::ValidatorTest, public ::testing::WithParamInterface<SweepCase<ValidatorSweep>> {
 public:
     using ValidatorTest::host;
     using ValidatorTest::NewValidator;
+    using ValidatorTest::newValidator_;
     using ValidatorTest::Parse;
     using ValidatorTest::Register;
     using ValidatorTest::registerCheck_;
     using ValidatorTest::Validate;
-    using ValidatorTest::newValidator_;
     using ValidatorTest::validate_;
     using ValidatorTest::validateSchema_;
 };
@@ -119,7 +118,8 @@ TEST_P(ValidatorSweep, FailsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, ValidatorSweep,
-                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation, qeltest::Fault::ContainerLookup})),
+                         ::testing::ValuesIn(qeltest::SweepCases(kRows, {qeltest::Fault::Allocation,
+                                                                         qeltest::Fault::ContainerLookup})),
                          qeltest::SweepCaseName<ValidatorSweep>);
 
 }  // namespace

@@ -1,34 +1,42 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang in build-fuzz and runs each for a
-# while from seeds made of the examples. Usage: fuzz/run.sh [SECONDS]  (default 60)
-# A crash or leak stops the target and leaves its input in build-fuzz/findings.
+# Builds the libFuzzer targets of fuzz/targets.txt with clang in build-fuzz
+# and runs each for SECONDS from its seeds in fuzz/seeds/NAME/.
+# Usage: fuzz/run.sh [SECONDS]   (default 60)
+# A crash, a leak or a broken check stops that target and leaves its input in
+# build-fuzz/findings; every target still runs, and the script then fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 build=build-fuzz
 bash .ci/deps fuzz
+mapfile -t targets < <(grep -E '^[a-z0-9_]+$' fuzz/targets.txt)
+
+start=$SECONDS
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQELUTILS_BUILD_FUZZ=ON -DQELUTILS_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target notation_fuzz typea_fuzz validator_fuzz dict_fuzz QELUtils pos
+cmake --build "$build" -j2 --target fuzz_targets
+echo "== fuzz targets built in $((SECONDS - start)) s"
 
-seeds="$build/seeds"
-rm -rf "$seeds" "$build/findings" && mkdir -p "$seeds"/{notation,typea,validator,dict} "$build/findings"
-cp examples/*.pos examples/*.schema "$seeds/notation/"
-for f in examples/*.pos examples/*.schema; do
-  "$build/bin/pos" convert --to typea -o "$seeds/typea/$(basename "$f").typea" "$f"
-done
-{ cat examples/catalog.schema; printf '\0'; cat examples/catalog.pos; } >"$seeds/validator/catalog"
-{ cat examples/catalog.schema; printf '\0'; cat examples/broken-catalog.pos; } >"$seeds/validator/broken"
-# Dictionary steps (operation, key): puts of seven ordered keys and two
-# removals that leave the tree unbalanced, then a walk.
-printf '\x00\x0d\x00\x19\x00\x01\x00\x11\x02\x01\x00\x01\x00\x05\x00\x09\x02\x19\x00\x15\x04\x00' \
-  >"$seeds/dict/unbalanced"
-
-for target in notation typea validator dict; do
+rm -rf "$build/findings" && mkdir -p "$build/findings" "$build/logs"
+failed=()
+for target in "${targets[@]}"; do
   echo "== ${target}_fuzz, ${seconds} s"
+  # New inputs go to the first directory, the seeds stay as checked in.
   mkdir -p "$build/corpus/$target"
+  status=0
   ASAN_OPTIONS=detect_leaks=1 "$build/bin/${target}_fuzz" -max_total_time="$seconds" -max_len=65536 \
     -artifact_prefix="$build/findings/${target}-" -print_final_stats=1 \
-    "$build/corpus/$target" "$seeds/$target" 2>&1 | grep -E "^#[0-9]+.*DONE|^stat::number_of_executed_units|ERROR|SUMMARY|leak:|abort" || true
-  test "$(ls "$build/findings" | grep -c "^${target}-" || true)" -eq 0
+    "$build/corpus/$target" "fuzz/seeds/$target" >"$build/logs/$target.log" 2>&1 || status=$?
+  grep -E "^#[0-9]+.*DONE|^stat::number_of_executed_units|ERROR|SUMMARY|leak:|abort" "$build/logs/$target.log" || true
+  if [ "$status" -ne 0 ] || ls "$build/findings" | grep -q "^${target}-"; then
+    echo "!! ${target}_fuzz failed (exit $status); log in $build/logs/$target.log"
+    tail -n 40 "$build/logs/$target.log"
+    failed+=("$target")
+  fi
 done
+echo "== fuzzing took $((SECONDS - start)) s in all"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: ${#failed[@]} of ${#targets[@]} targets failed: ${failed[*]}"
+  exit 1
+fi
+echo "fuzz: ${#targets[@]} targets passed"

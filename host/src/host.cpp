@@ -45,6 +45,12 @@ bool Host::State::AllocationFails() noexcept {
     return n == at || (n > at && failPersistent.load(std::memory_order_relaxed));
 }
 
+bool Host::State::ContainerLookupFails() noexcept {
+    const uint64_t n = containerLookups.fetch_add(1, std::memory_order_relaxed) + 1;
+    const uint64_t at = failContainerLookupAt.load(std::memory_order_relaxed);
+    return at != 0 && n == at;
+}
+
 void Host::State::Log(RegistryEvent event) {
     std::lock_guard hold(logLock);
     registryLog.push_back(std::move(event));
@@ -218,6 +224,12 @@ void Host::FailAllocation(uint64_t nth, bool persistent) {
 }
 
 uint64_t Host::AllocationCalls() const noexcept { return state_->allocationCalls.load(); }
+
+void Host::FailContainerLookup(uint64_t nth) {
+    state_->failContainerLookupAt.store(nth == 0 ? 0 : state_->containerLookups.load() + nth);
+}
+
+uint64_t Host::ContainerLookups() const noexcept { return state_->containerLookups.load(); }
 
 void Host::RefuseRegistration(uint64_t nth) {
     state_->refuseRegistrationAt.store(nth == 0 ? 0 : state_->registrations.load() + nth);

@@ -117,6 +117,8 @@ struct Host::State final {
     std::atomic<uint64_t> allocationCalls{0};
     std::atomic<uint64_t> failAllocationAt{0};  // absolute call number, 0 = disarmed
     std::atomic<bool> failPersistent{false};
+    std::atomic<uint64_t> containerLookups{0};
+    std::atomic<uint64_t> failContainerLookupAt{0};  // absolute call number, 0 = disarmed
     std::atomic<uint64_t> registrations{0};
     std::atomic<uint64_t> refuseRegistrationAt{0};
 
@@ -148,6 +150,8 @@ struct Host::State final {
 
     // True when this allocation-like call is to fail.
     bool AllocationFails() noexcept;
+    // True when this container lookup is to fail.
+    bool ContainerLookupFails() noexcept;
     void Log(RegistryEvent event);
 };
 

@@ -201,6 +201,7 @@ QELErrorHandle GetMethod(void** out, QELContainerHandle container, QELStringAtom
     ContainerHeader* c = C(container);
     if (c == nullptr || methodName == nullptr || procTypeName == nullptr)
         return H(MakeError("GetMethod: null argument", "HOST", 2));
+    if (S().ContainerLookupFails()) return H(MakeError("injected container lookup fault", "HOST", 6));
     const char* method = A(methodName)->text;
     const char* procType = A(procTypeName)->text;
     void* proc = c->hostKind != nullptr ? HostKindMethod(c->hostKind, method, procType)
@@ -217,6 +218,7 @@ QELErrorHandle NGetInstance(void** out, QELContainerHandle container, QELStringA
     *out = nullptr;
     ContainerHeader* c = C(container);
     if (c == nullptr || c->magic != kLiveContainer) return H(MakeError("not a container", "HOST", 4));
+    if (S().ContainerLookupFails()) return H(MakeError("injected container lookup fault", "HOST", 6));
     if (A(implementationName) != c->implementationName) {
         const std::string text = std::string("no instance named ") +
                                  (implementationName != nullptr ? A(implementationName)->text : "(null)");

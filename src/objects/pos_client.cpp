@@ -61,12 +61,14 @@ auto Call(POSInterface which, uint32_t slot, Args... args) {
     return Checked([&] { return proc(args...); });
 }
 
-// Asks the kind's IsPOS procedure; a mismatch empties the copy.
+// Asks the kind's IsPOS procedure; a mismatch empties the copy. A handle
+// that is no property object at all is reported by that procedure, and
+// fails the caller instead of reading as another kind.
 template <class Client, class IsProc>
 void Downcast(Client& self, const CPOSObject& object, bool quiet, POSInterface which, uint32_t isSlot,
               const char* message) {
     static_cast<CPOSObject&>(self) = object;
-    if (!self.empty() && POSClientProc<IsProc>(which, isSlot)(self.handle()) != 0) return;
+    if (!self.empty() && Call<IsProc>(which, isSlot, self.handle()) != 0) return;
     self.Reset();
     if (!quiet) throw POSException(message);
 }

@@ -1,5 +1,6 @@
 // The TypeA kind table, searched by object kind when writing and by
 // opening character when reading.
+#include "frame/guards.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -45,16 +46,19 @@ const KindRow* Version10::FindWriter(const CPOSObject& object) {
     using NPOSObjectImpl::POSInterface;
     namespace pos_slot = NPOSObjectImpl::pos_slot;
     const QELContainerHandle h = object.handle();
-    if (POSClientProc<POSNumberIsPOSNumberProc>(POSInterface::Number, pos_slot::Is)(h)) return &kKinds[kNumber];
-    if (POSClientProc<POSStringIsPOSStringProc>(POSInterface::String, pos_slot::Is)(h)) return &kKinds[kString];
-    if (POSClientProc<POSUnicodeStringIsPOSUnicodeStringProc>(POSInterface::UnicodeString, pos_slot::Is)(h))
+    // A handle that is no property object is reported by the first kind
+    // test, which then fails the whole call: one report, not seven.
+    auto is = [h](auto proc) { return Checked([&] { return proc(h); }) != 0; };
+    if (is(POSClientProc<POSNumberIsPOSNumberProc>(POSInterface::Number, pos_slot::Is))) return &kKinds[kNumber];
+    if (is(POSClientProc<POSStringIsPOSStringProc>(POSInterface::String, pos_slot::Is))) return &kKinds[kString];
+    if (is(POSClientProc<POSUnicodeStringIsPOSUnicodeStringProc>(POSInterface::UnicodeString, pos_slot::Is)))
         return &kKinds[kUnicode];
-    if (POSClientProc<POSBinDataIsPOSBinDataProc>(POSInterface::BinData, pos_slot::IsBinData)(h))
+    if (is(POSClientProc<POSBinDataIsPOSBinDataProc>(POSInterface::BinData, pos_slot::IsBinData)))
         return &kKinds[kBinData];
-    if (POSClientProc<POSRawPointerIsPOSRawPointerProc>(POSInterface::RawPointer, pos_slot::IsRawPointer)(h))
+    if (is(POSClientProc<POSRawPointerIsPOSRawPointerProc>(POSInterface::RawPointer, pos_slot::IsRawPointer)))
         return &kKinds[kRawPointer];
-    if (POSClientProc<POSArrayIsPOSArrayProc>(POSInterface::Array, pos_slot::IsArray)(h)) return &kKinds[kArray];
-    if (POSClientProc<POSDictIsPOSDictProc>(POSInterface::Dict, pos_slot::IsDict)(h)) return &kKinds[kDict];
+    if (is(POSClientProc<POSArrayIsPOSArrayProc>(POSInterface::Array, pos_slot::IsArray))) return &kKinds[kArray];
+    if (is(POSClientProc<POSDictIsPOSDictProc>(POSInterface::Dict, pos_slot::IsDict))) return &kKinds[kDict];
     return nullptr;
 }
 

@@ -150,6 +150,40 @@ TEST_F(HostTest, AllocationFaultsStrikeTheNthCall) {
     p.deleteAtom(z);
 }
 
+TEST_F(HostTest, ContainerLookupFaultsStrikeTheNthLookup) {
+    const Procs p(host());
+    auto getMethod = host().Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
+    auto getInstance =
+        host().Get<QELNGetInstanceProc>("QELContainerInterface", "NGetInstance", "QELNGetInstanceProc");
+    auto releaseError = host().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+    static int proc;
+    ASSERT_TRUE(host().Register("TestIface", "M", "TypeM", &proc));
+    QELStringAtom impl = p.newAtom("TestImpl");
+    QELStringAtom iface = p.newAtom("TestIface");
+    QELStringAtom method = p.newAtom("M");
+    QELStringAtom type = p.newAtom("TypeM");
+    int object = 0;
+    QELContainerHandle c = nullptr;
+    ASSERT_EQ(p.newContainer(&c, &object, impl, nullptr, iface, nullptr, nullptr, nullptr), nullptr);
+
+    host().FailContainerLookup(2);
+    const uint64_t before = host().ContainerLookups();
+    void* found = nullptr;
+    EXPECT_EQ(getMethod(&found, c, method, type, 0), nullptr);
+    EXPECT_EQ(found, &proc);
+    const QELErrorHandle failed = getInstance(&found, c, impl);
+    EXPECT_NE(failed, nullptr);
+    EXPECT_EQ(found, nullptr) << "a failed lookup finds nothing";
+    releaseError(failed);
+    EXPECT_EQ(getInstance(&found, c, impl), nullptr) << "a single fault";
+    EXPECT_EQ(found, &object);
+    EXPECT_EQ(host().ContainerLookups() - before, 3u);
+
+    p.release(c);
+    for (QELStringAtom a : {impl, iface, method, type}) p.deleteAtom(a);
+    host().Withdraw("TestIface");
+}
+
 TEST(HostConfigurations, DifferInWhatTheLibraryMustNotRelyOn) {
     std::set<int32_t> offsets;
     std::set<std::string> genericTexts;

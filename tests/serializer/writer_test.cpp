@@ -143,8 +143,9 @@ TEST_F(StreamerTest, AValueOfNoKnownKindFailsAfterItsParentsOpened) {
     const Written w = Write(array);
     EXPECT_FALSE(w.ok);
     EXPECT_EQ(w.bytes, std::string(kHeader) + "[\n\t");
-    ASSERT_FALSE(w.reports.empty());
-    EXPECT_EQ(w.reports.back(), "Cannot determine writing params");
+    // The first kind test of the foreign object fails in the host's lookup
+    // and says why; the whole call then fails with that one report.
+    EXPECT_EQ(w.reports.size(), 1u);
     host().Withdraw("ForeignObjectInterface");
 }
 

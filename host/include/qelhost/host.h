@@ -144,6 +144,10 @@ public:
     // later one fails too. 0 disarms.
     void FailAllocation(uint64_t nth, bool persistent = false);
     uint64_t AllocationCalls() const noexcept;  // allocation-like calls so far
+    // The nth container lookup from now (GetMethod or NGetInstance; 1 = the
+    // next) fails with a host error. 0 disarms.
+    void FailContainerLookup(uint64_t nth);
+    uint64_t ContainerLookups() const noexcept;  // lookups so far
     // The nth registration from now (1 = the next) is refused. 0 disarms.
     void RefuseRegistration(uint64_t nth);
     // The resolver (and GetMethod) no longer finds this method.

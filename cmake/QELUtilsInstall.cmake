@@ -34,7 +34,7 @@ function(qelutils_install_split_debug target destination)
           \"-DOBJCOPY=${CMAKE_OBJCOPY}\" \"-DOBJDUMP=${CMAKE_OBJDUMP}\" -P \"${QELUTILS_SPLIT_DEBUG_SCRIPT}\"
         COMMAND_ERROR_IS_FATAL ANY)
       if(EXISTS \"\${qel_debug}\")
-        list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${qel_debug}\")
+        list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${qel_dir}/.debug/$<TARGET_FILE_NAME:${target}>.debug\")
       endif()
     endif()")
 endfunction()

@@ -1,5 +1,15 @@
 # The library: its sources compiled once, linked as the shared library that
 # hosts load and as a static library for white-box tests.
+
+# The public C headers alone: what a host in any language needs to load the
+# library and call what it publishes.
+add_library(qelutils_headers INTERFACE)
+add_library(QELUtils::headers ALIAS qelutils_headers)
+target_include_directories(qelutils_headers INTERFACE
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+set_target_properties(qelutils_headers PROPERTIES EXPORT_NAME headers)
+
 file(GLOB QELUTILS_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/frame/*.cpp
   ${PROJECT_SOURCE_DIR}/src/objects/*.cpp
@@ -33,7 +43,16 @@ foreach(target qelutils_objects qelutils_shared_detach qelutils_static_detach)
 endforeach()
 
 add_library(QELUtils SHARED $<TARGET_OBJECTS:qelutils_objects> $<TARGET_OBJECTS:qelutils_shared_detach>)
-target_include_directories(QELUtils PUBLIC ${PROJECT_SOURCE_DIR}/include)
+# The name an installed package gives the library's file; projects that take
+# this one in as a subdirectory use the same.
+add_library(QELUtils::library ALIAS QELUtils)
+target_link_libraries(QELUtils PUBLIC qelutils_headers)
+# The file name carries the project version, the soname its major part:
+# a host that loads libQELUtils.so.1 gets any compatible release.
+set_target_properties(QELUtils PROPERTIES VERSION ${PROJECT_VERSION})
+if(NOT WIN32)
+  set_target_properties(QELUtils PROPERTIES SOVERSION ${PROJECT_VERSION_MAJOR})
+endif()
 if(WIN32)
   # Exports at fixed ordinals; the runtime linked in, so that the DLL needs
   # nothing beside itself.

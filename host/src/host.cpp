@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "host_state.h"
@@ -92,16 +93,51 @@ Host& Host::Current() {
 
 const HostConfig& Host::config() const noexcept { return state_->config; }
 
-std::string Host::DefaultLibraryPath() {
-    if (const char* path = std::getenv("QELUTILS_LIBRARY")) return path;
-#if defined(_WIN32)
-    return ExecutableDirectory() + "QELUtils.dll";
-#else
-    return ExecutableDirectory() + "libQELUtils.so";
-#endif
+namespace {
+// Where the library is looked for when no path is given, in order: beside
+// the program (the build tree, or a program shipped with the library), then
+// the installed library's directory relative to the installed program's.
+std::vector<std::filesystem::path> LibraryCandidates() {
+    const std::filesystem::path programDirectory(ExecutableDirectory());
+    std::vector<std::filesystem::path> candidates{
+        programDirectory / QELHOST_LIBRARY_NAME,
+        (programDirectory / QELHOST_INSTALLED_LIBRARY_DIR / QELHOST_LIBRARY_NAME).lexically_normal(),
+    };
+    for (std::filesystem::path& candidate : candidates) candidate.make_preferred();
+    if (candidates[1] == candidates[0]) candidates.pop_back();  // installed beside the programs
+    return candidates;
 }
 
-bool Host::Load(std::string* error) { return Load(DefaultLibraryPath(), error); }
+const char* LibraryFromEnvironment() {
+    const char* path = std::getenv("QELUTILS_LIBRARY");
+    return path != nullptr && *path != '\0' ? path : nullptr;
+}
+}  // namespace
+
+std::string Host::DefaultLibraryPath() {
+    if (const char* path = LibraryFromEnvironment()) return path;
+    const std::vector<std::filesystem::path> candidates = LibraryCandidates();
+    for (const std::filesystem::path& candidate : candidates) {
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(candidate, ignored)) return candidate.string();
+    }
+    return candidates.front().string();
+}
+
+bool Host::Load(std::string* error) {
+    const std::string path = DefaultLibraryPath();
+    if (Load(path, error)) return true;
+    if (error != nullptr && LibraryFromEnvironment() == nullptr) {
+        std::error_code ignored;
+        if (!std::filesystem::exists(path, ignored)) {
+            std::string places;
+            for (const std::filesystem::path& candidate : LibraryCandidates())
+                places += (places.empty() ? "" : " nor at ") + candidate.string();
+            *error = "the QELUtils library is not at " + places + " (set QELUTILS_LIBRARY to its path)";
+        }
+    }
+    return false;
+}
 
 bool Host::Load(const std::string& path, std::string* error) {
     if (Loaded()) return true;

@@ -102,8 +102,8 @@ public:
     const HostConfig& config() const noexcept;
 
     // --- The library -----------------------------------------------------
-    // Loads the library from a path (by default the one built beside the
-    // running program, or $QELUTILS_LIBRARY). False with a message on failure.
+    // Loads the library from a path, by default DefaultLibraryPath(). False
+    // with a message on failure.
     bool Load(const std::string& path, std::string* error = nullptr);
     bool Load(std::string* error = nullptr);
     void Unload();
@@ -111,6 +111,9 @@ public:
     // Drives a library linked into the program instead of a loaded one.
     void Attach(QELUtilsGetVersionProc getVersion, QELUtilsInitializeProc initialize,
                 QELUtilsTerminateProc terminate);
+    // $QELUTILS_LIBRARY when set; otherwise the first that exists of the
+    // library beside the running program and the installed library relative
+    // to an installed program (bin/../lib/qelutils/); otherwise the first.
     static std::string DefaultLibraryPath();
 
     uint32_t LibraryVersion() const;

@@ -6,26 +6,29 @@
 #include "frame/guards.h"
 #include "frame/host_calls.h"
 #include "frame/process_wide.h"
+#include "platform/thread_values.h"
 
 namespace QEL_T_MT {
+
+using qel::platform::ThreadValue;
 
 namespace {
 
 // Making an error may itself fail (the error table cannot be refilled, and
 // refilling throws an error of its own): such an error has no handle rather
 // than recursing.
-thread_local bool tMakingError = false;
-
 template <class Make>
 QELErrorHandle MakeHandle(Make&& make) noexcept {
-    if (tMakingError) return nullptr;
-    tMakingError = true;
+    // Without room to mark it, no error is made: the mark is what stops the
+    // recursion.
+    if (GetThreadValue(ThreadValue::MakingError) != 0 || !SetThreadValue(ThreadValue::MakingError, 1))
+        return nullptr;
     QELErrorHandle handle = nullptr;
     try {
         if (CurrentTable(HostInterface::Error) != nullptr) handle = make();
     } catch (...) {
     }
-    tMakingError = false;
+    SetThreadValue(ThreadValue::MakingError, 0);
     return handle;
 }
 
@@ -111,21 +114,23 @@ const char* ReportText(const std::exception& e) noexcept {
     return e.what();
 }
 
-namespace {
-thread_local uint64_t tReportedFailures = 0;
-}  // namespace
+uint64_t ReportedFailures() noexcept { return GetThreadValue(ThreadValue::ReportedFailures); }
 
-uint64_t ReportedFailures() noexcept { return tReportedFailures; }
+namespace {
+// A thread that has no room for the count reports as before; only a nested
+// failure's caller may then report it a second time.
+void CountReport() noexcept { SetThreadValue(ThreadValue::ReportedFailures, ReportedFailures() + 1); }
+}  // namespace
 
 namespace detail {
 
 void ReportCaught(const std::exception& e) noexcept {
-    ++tReportedFailures;
+    CountReport();
     ReportToHost(ReportText(e));
 }
 
 void ReportUnknown() noexcept {
-    ++tReportedFailures;
+    CountReport();
     ReportToHost(kUnknownError);
 }
 

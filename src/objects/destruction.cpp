@@ -1,7 +1,7 @@
 #include "objects/destruction.h"
 
 #include "objects/pos_model.h"
-#include "platform/thread_work_list.h"
+#include "platform/thread_values.h"
 
 namespace NPOSObjectImpl {
 
@@ -28,7 +28,8 @@ DestructionLink* LinkOf(BaseObject* object) noexcept {
 void DestroyObject(void* implementation) noexcept {
     auto* object = static_cast<BaseObject*>(implementation);
     if (object == nullptr) return;
-    if (auto* waiting = static_cast<WorkList*>(qel::platform::ThreadWorkList())) {
+    using qel::platform::ThreadValue;
+    if (auto* waiting = reinterpret_cast<WorkList*>(GetThreadValue(ThreadValue::DestructionList))) {
         if (DestructionLink* link = LinkOf(object)) {
             link->next = waiting->first;
             waiting->first = object;
@@ -40,14 +41,14 @@ void DestroyObject(void* implementation) noexcept {
     WorkList list;
     // Without the list (the platform could not store it) destruction
     // recurses as deep as the nesting: still correct, only deeper.
-    const bool listed = qel::platform::SetThreadWorkList(&list);
+    const bool listed = SetThreadValue(ThreadValue::DestructionList, reinterpret_cast<uintptr_t>(&list));
     delete object;
     while (list.first != nullptr) {
         BaseObject* next = list.first;
         list.first = LinkOf(next)->next;
         delete next;
     }
-    if (listed) qel::platform::SetThreadWorkList(nullptr);
+    if (listed) SetThreadValue(ThreadValue::DestructionList, 0);
 }
 
 void DestroyIterator(void* implementation) noexcept { delete static_cast<DictIterator*>(implementation); }

@@ -20,20 +20,31 @@ class NestingGuard final {
 public:
     // A level of the clone and equality walks, which recurse through the
     // published procedures and so count per thread.
-    NestingGuard() : NestingGuard(threadDepth_, QEL_T_MT::POSException(kTooDeep)) {}
+    NestingGuard() { EnterThreadLevel(); }
 
+    // A level of a walk that keeps its own count.
     template <class Failure>
-    NestingGuard(unsigned& depth, const Failure& failure) : depth_(depth) {
-        if (depth_ >= kMaxNesting) throw failure;
-        ++depth_;
+    NestingGuard(unsigned& depth, const Failure& failure) : depth_(&depth) {
+        if (depth >= kMaxNesting) throw failure;
+        ++depth;
     }
-    ~NestingGuard() { --depth_; }
+
+    ~NestingGuard() {
+        if (depth_ != nullptr)
+            --*depth_;
+        else
+            LeaveThreadLevel();
+    }
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
 
 private:
-    unsigned& depth_;
-    static inline thread_local unsigned threadDepth_ = 0;
+    // Out of line: these walks recurse, and every byte of their frames counts
+    // a thousand times.
+    static void EnterThreadLevel();
+    static void LeaveThreadLevel() noexcept;
+
+    unsigned* depth_ = nullptr;  // null: the thread's count
 };
 
 }  // namespace NPOSObjectImpl

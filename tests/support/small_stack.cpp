@@ -29,47 +29,17 @@ void Work(Job& job) {
     }
 }
 
-#if defined(_WIN32)
-
-// No measure of the depth here: how much of a stack is committed varies
-// between the system and its emulations, so it would say nothing reliable.
-DWORD WINAPI Entry(LPVOID argument) {
-    Job& job = *static_cast<Job*>(argument);
-    ULONG_PTR low = 0;
-    ULONG_PTR high = 0;
-    GetCurrentThreadStackLimits(&low, &high);
-    job.run.grantedBytes = static_cast<size_t>(high - low);
-    Work(job);
-    return 0;
-}
-
-#else
-
 constexpr unsigned char kPaint = 0xA7;
 
-// The lowest usable address of the calling thread's stack and its size, or
-// null.
-char* StackLow(size_t& size) {
-#if defined(__GLIBC__)
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return nullptr;
-    void* low = nullptr;
-    const int result = pthread_attr_getstack(&attributes, &low, &size);
-    pthread_attr_destroy(&attributes);
-    return result == 0 ? static_cast<char*>(low) : nullptr;
-#else
-    size = 0;
-    return nullptr;
-#endif
-}
-
-// Fills the unused stack below this frame, so that whatever the work touches
-// shows afterwards. Raw bytes below the stack pointer: no sanitizer may look.
+// Fills the unused stack below this frame, from the top down, so that
+// whatever the work touches shows afterwards. Top down, because a stack that
+// grows on demand (Windows) commits its next page only when the page above
+// it has been touched. Raw bytes below the stack pointer: no sanitizer may look.
 [[gnu::noinline]] __attribute__((no_sanitize("address"))) void Paint(char* low) {
     volatile char here = 0;
     // A little below this frame, which the loop itself must not overwrite.
-    const uintptr_t top = reinterpret_cast<uintptr_t>(&here) - 256;
-    for (volatile char* p = low; reinterpret_cast<uintptr_t>(p) < top; ++p) *p = static_cast<char>(kPaint);
+    volatile char* p = reinterpret_cast<volatile char*>(reinterpret_cast<uintptr_t>(&here) - 256);
+    while (p > low) *--p = static_cast<char>(kPaint);
 }
 
 [[gnu::noinline]] __attribute__((no_sanitize("address"))) const char* LowestTouched(const char* low,
@@ -79,21 +49,53 @@ char* StackLow(size_t& size) {
     return const_cast<const char*>(p);
 }
 
-void* Entry(void* argument) {
-    Job& job = *static_cast<Job*>(argument);
+// The lowest address of the calling thread's stack that may be painted and
+// the size of the whole stack, or null where the platform does not tell.
+char* PaintableLow(size_t& size) {
+#if defined(_WIN32)
+    ULONG_PTR low = 0;
+    ULONG_PTR high = 0;
+    GetCurrentThreadStackLimits(&low, &high);
+    size = static_cast<size_t>(high - low);
+    // The lowest pages are the system's own guard against overflow.
+    return reinterpret_cast<char*>(low) + (64u << 10);
+#elif defined(__GLIBC__)
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return nullptr;
+    void* low = nullptr;
+    const int result = pthread_attr_getstack(&attributes, &low, &size);
+    pthread_attr_destroy(&attributes);
     // A page above the lowest address stays unpainted, as a margin.
-    char* low = StackLow(job.run.grantedBytes);
-    if (low != nullptr) low += 4096;
+    return result == 0 ? static_cast<char*>(low) + 4096 : nullptr;
+#else
+    size = 0;
+    return nullptr;
+#endif
+}
+
+void Measure(Job& job) {
+    char* low = PaintableLow(job.run.grantedBytes);
     volatile char start = 0;
     if (low != nullptr) Paint(low);
     Work(job);
     if (low != nullptr) {
         const char* top = const_cast<const char*>(&start);
-        job.run.peakBytes = static_cast<size_t>(top - LowestTouched(low, top));
+        const char* lowest = LowestTouched(low, top);
+        // Paint gone down to the last byte: the work may have gone further.
+        job.run.peakBytes = lowest == low ? job.run.grantedBytes : static_cast<size_t>(top - lowest);
     }
-    return nullptr;
 }
 
+#if defined(_WIN32)
+DWORD WINAPI Entry(LPVOID argument) {
+    Measure(*static_cast<Job*>(argument));
+    return 0;
+}
+#else
+void* Entry(void* argument) {
+    Measure(*static_cast<Job*>(argument));
+    return nullptr;
+}
 #endif
 
 }  // namespace

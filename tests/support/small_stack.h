@@ -11,8 +11,9 @@ namespace qeltest {
 struct StackRun final {
     bool started = false;   // the platform made the thread
     bool finished = false;  // the work returned (an escaping exception does not count)
-    // The deepest the work went below the thread's start, in bytes; 0 where
-    // it is not measured (Windows).
+    // The deepest the work went below the thread's start, in bytes (all of
+    // grantedBytes when it may have gone deeper than can be seen); 0 where it
+    // is not measured.
     size_t peakBytes = 0;
     // The stack the thread got, as the platform tells it; 0 when it does not.
     // An emulation may give more than asked for (Wine gives at least 1 MB),

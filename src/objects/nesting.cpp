@@ -1,0 +1,23 @@
+#include "objects/nesting.h"
+
+#include <new>
+
+#include "platform/thread_values.h"
+
+namespace NPOSObjectImpl {
+
+using qel::platform::ThreadValue;
+
+void NestingGuard::EnterThreadLevel() {
+    const uintptr_t depth = GetThreadValue(ThreadValue::NestingDepth);
+    if (depth >= kMaxNesting) throw QEL_T_MT::POSException(kTooDeep);
+    // No room for the count on this thread: refuse rather than recurse
+    // without a bound.
+    if (!SetThreadValue(ThreadValue::NestingDepth, depth + 1)) throw std::bad_alloc();
+}
+
+void NestingGuard::LeaveThreadLevel() noexcept {
+    SetThreadValue(ThreadValue::NestingDepth, GetThreadValue(ThreadValue::NestingDepth) - 1);
+}
+
+}  // namespace NPOSObjectImpl

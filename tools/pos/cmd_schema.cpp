@@ -51,7 +51,20 @@ Verdict Judge(Session& session, Call call) {
     return v;
 }
 
-void PrintVerdict(const std::string& name, const Verdict& v, const Options& options, bool fold) {
+// The category a schema entry names, for folding the schema check's lines.
+std::function<std::string(const std::string&)> CategoryLookup(Session& session, const Ref& schema) {
+    return [&session, schema](const std::string& entry) -> std::string {
+        const auto& pos = session.pos();
+        if (!pos.IsDict(schema)) return {};
+        const Ref definition = pos.Get(schema, entry.c_str());
+        if (!definition || !pos.IsDict(definition)) return {};
+        const Ref category = pos.Get(definition, "category");
+        return category && pos.IsString(category) ? pos.GetString(category) : std::string();
+    };
+}
+
+void PrintVerdict(const std::string& name, const Verdict& v, const Options& options,
+                  const std::function<std::string(const std::string&)>& fold) {
     if (options.report == "json") {
         nlohmann::ordered_json record;
         record["file"] = name;
@@ -61,7 +74,7 @@ void PrintVerdict(const std::string& name, const Verdict& v, const Options& opti
         if (v.result == Verdict::Result::Error) record["error"] = v.error;
         record["lines"] = v.lines;
         if (fold && v.result == Verdict::Result::Invalid) {
-            const Folded folded = FoldAlternatives(v.lines);
+            const Folded folded = FoldAlternatives(v.lines, fold);
             record["decisive"] = folded.decisive;
             record["notes"] = folded.notes;
         }
@@ -77,7 +90,7 @@ void PrintVerdict(const std::string& name, const Verdict& v, const Options& opti
     if (!fold || CurrentUi().verbose) {
         for (const std::string& line : v.lines) out += "  " + line + "\n";
     } else {
-        const Folded folded = FoldAlternatives(v.lines);
+        const Folded folded = FoldAlternatives(v.lines, fold);
         for (const std::string& line : folded.decisive) out += "  " + line + "\n";
         for (const std::string& note : folded.notes) out += "  " + note + "\n";
         if (folded.folded > 0)
@@ -117,10 +130,10 @@ int SchemaCheck(Session& session, const Options& options) {
         Verdict v;
         if (!schema) {
             v = {Verdict::Result::Error, {}, "cannot be read"};
-            if (options.report == "json") PrintVerdict(DisplayName(file), v, options, true);
+            if (options.report == "json") PrintVerdict(DisplayName(file), v, options, CategoryLookup(session, {}));
         } else {
             v = CheckSchema(session, procs, schema->value);
-            PrintVerdict(DisplayName(file), v, options, true);
+            PrintVerdict(DisplayName(file), v, options, CategoryLookup(session, schema->value));
         }
         status = std::max(status, StatusOf(v));
     }
@@ -142,7 +155,7 @@ int Validate(Session& session, const Options& options) {
     if (!options.skipSchemaCheck) {
         const Verdict check = CheckSchema(session, procs, schema->value);
         if (check.result != Verdict::Result::Valid) {
-            const Folded folded = FoldAlternatives(check.lines);
+            const Folded folded = FoldAlternatives(check.lines, CategoryLookup(session, schema->value));
             std::string reason = check.result == Verdict::Result::Error ? check.error
                                  : !folded.decisive.empty()             ? folded.decisive.front()
                                  : !folded.notes.empty()                ? folded.notes.front()
@@ -174,12 +187,12 @@ int Validate(Session& session, const Options& options) {
         Verdict v;
         if (!doc) {
             v = {Verdict::Result::Error, {}, "cannot be read"};
-            if (options.report == "json") PrintVerdict(DisplayName(file), v, options, false);
+            if (options.report == "json") PrintVerdict(DisplayName(file), v, options, {});
         } else {
             v = Judge(session, [&](QELReportProc report) {
                 return procs.validate(validator.get(), doc->value.get(), typeName.get(), report);
             });
-            PrintVerdict(DisplayName(file), v, options, false);
+            PrintVerdict(DisplayName(file), v, options, {});
         }
         status = std::max(status, StatusOf(v));
     }

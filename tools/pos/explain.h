@@ -3,6 +3,7 @@
 // definition does not have. This picks the lines that say what is wrong.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct Folded final {
     size_t folded = 0;                  // lines left out
 };
 
-Folded FoldAlternatives(const std::vector<std::string>& lines);
+// categoryOf gives the category a schema entry names ("" when it has none
+// or is no definition), so that the alternatives of other categories fold.
+Folded FoldAlternatives(const std::vector<std::string>& lines,
+                        const std::function<std::string(const std::string& entry)>& categoryOf = {});
 
 }  // namespace pos

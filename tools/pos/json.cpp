@@ -103,8 +103,10 @@ public:
         error_.offset = position > 0 ? position - 1 : 0;
         std::string message = e.what();
         // "[json.exception.parse_error.101] parse error at line 1, column 2: why": the place is printed apart.
-        const size_t colon = message.find(": ");
-        if (colon != std::string::npos) message = message.substr(colon + 2);
+        if (message.rfind("[json.exception.", 0) == 0 && message.find("] ") != std::string::npos)
+            message = message.substr(message.find("] ") + 2);
+        if (message.rfind("parse error at line ", 0) == 0 && message.find(": ") != std::string::npos)
+            message = message.substr(message.find(": ") + 2);
         error_.message = message;
         return false;
     }

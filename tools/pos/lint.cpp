@@ -1,5 +1,6 @@
 #include "lint.h"
 
+#include <algorithm>
 #include <set>
 
 #include "numbers.h"
@@ -46,7 +47,16 @@ public:
             previous = token;
             havePrevious = true;
         }
-        return std::move(findings_);
+        // A run of tokens is named once, not again for its parts.
+        std::vector<Finding> kept;
+        for (Finding& f : findings_) {
+            const bool insideRun = std::any_of(runs_.begin(), runs_.end(), [&](const auto& run) {
+                return f.offset > run.first && f.offset < run.second;
+            });
+            if (!insideRun) kept.push_back(std::move(f));
+        }
+        std::stable_sort(kept.begin(), kept.end(), [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+        return kept;
     }
 
 private:
@@ -128,6 +138,7 @@ private:
         }
         if (a.begin < lastRun_) return;  // already named as part of a longer run
         lastRun_ = end;
+        runs_.emplace_back(a.begin, end);
         const std::string_view run = text_.substr(a.begin, end - a.begin);
         const std::string_view second = Text(b);
         const bool exponent = a.kind == Kind::Number && end == b.end && second.size() > 1 &&
@@ -181,6 +192,7 @@ private:
     std::string_view text_;
     size_t at_ = 0;
     size_t lastRun_ = 0;
+    std::vector<std::pair<size_t, size_t>> runs_;
     std::vector<Level> levels_;
     std::vector<Finding> findings_;
 };

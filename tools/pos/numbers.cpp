@@ -100,7 +100,9 @@ std::optional<double> InexactDecimal(std::string_view text) {
     const double value = std::strtod(std::string(text).c_str(), nullptr);
     if (!std::isfinite(value)) return value;
     const Decimal written = Normalise(text);
-    const Decimal read = Normalise(ShortestDigits(value));
+    char digits[64];
+    const auto r = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific);
+    const Decimal read = Normalise(std::string_view(digits, static_cast<size_t>(r.ptr - digits)));
     if (written.digits == read.digits && (written.digits.empty() || written.exponent == read.exponent)) return std::nullopt;
     return value;
 }

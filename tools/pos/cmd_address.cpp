@@ -137,7 +137,6 @@ int Set(Session& session, const Options& options) {
     const auto& pos = session.pos();
     Ref value;
     if (options.literal) {
-        if (options.value.find('\0') != std::string::npos) return kError;
         value = pos.String(options.value.c_str());
     } else {
         LoadOptions asText;

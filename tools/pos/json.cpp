@@ -1,5 +1,6 @@
 #include "json.h"
 
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -74,7 +75,7 @@ public:
         if (frame.count == 0) frame.firstKey = key;
         if (frame.count > 0 && pos_.Get(frame.value, key.c_str()))
             Note(KeyPath(frame.path, key), "key \"" + key + "\" is repeated: the last value is kept");
-        frame.keys = key;
+        frame.key = key;
         ++frame.count;
         return true;
     }
@@ -116,7 +117,7 @@ private:
         Ref value;
         bool dict;
         std::string path;
-        std::string keys;  // the key of the member being read
+        std::string key;  // of the member being read
         size_t count;
         std::string firstKey;
     };
@@ -125,7 +126,7 @@ private:
     std::string Here() const {
         if (frames_.empty()) return ".";
         const Frame& f = frames_.back();
-        if (f.dict) return KeyPath(f.path, f.keys);
+        if (f.dict) return KeyPath(f.path, f.key);
         return Join(f.path, "[" + std::to_string(pos_.Count(f.value)) + "]");
     }
 
@@ -156,7 +157,7 @@ private:
         }
         Frame& f = frames_.back();
         if (f.dict)
-            pos_.Put(f.value, f.keys.c_str(), value);
+            pos_.Put(f.value, f.key.c_str(), value);
         else
             pos_.Append(f.value, value);
         return true;
@@ -229,71 +230,125 @@ private:
 
 // ------------------------------------------------------------ objects to JSON
 
-using Json = nlohmann::ordered_json;
+using Json = nlohmann::json;
 
-Json Tag(const char* tag, Json inner) {
-    Json object = Json::object();
-    object[tag] = std::move(inner);
-    return object;
-}
+// Writes JSON as nlohmann's dump(2) lays it out, but numbers in the
+// shortest digits that read back to the same double: what this writes must
+// read back without a warning.
+class Writer final {
+public:
+    explicit Writer(const Client& pos) : pos_(pos) {}
 
-Json Map(const Client& pos, const Ref& value, const std::string& path, unsigned depth) {
-    if (depth > kMaxJsonNesting) throw Unmappable(path, "nesting deeper than " + std::to_string(kMaxJsonNesting) + " levels");
-    if (pos.IsNumber(value)) {
-        const double n = pos.GetNumber(value);
-        if (!std::isfinite(n)) throw Unmappable(path, "a number that is not finite has no JSON form");
-        // Whole numbers print without a fraction; -0 keeps its sign as a float.
-        if (n == std::floor(n) && std::fabs(n) < 9007199254740992.0 && !(n == 0 && std::signbit(n)))
-            return Json(static_cast<int64_t>(n));
-        return Json(n);
-    }
-    if (pos.IsString(value)) {
-        std::string text = pos.GetString(value);
-        if (IsUtf8(text)) return Json(std::move(text));
-        return Tag(kBytesTag, Base64(text));
-    }
-    if (pos.IsUnicodeString(value)) {
-        const std::u16string units = pos.GetUnicodeString(value);
-        std::string utf8;
-        if (Utf16ToUtf8(units, utf8)) return Tag(kUtf16Tag, utf8);
-        Json list = Json::array();
-        for (char16_t u : units) list.push_back(static_cast<unsigned>(u));
-        return Tag(kUtf16Tag, std::move(list));
-    }
-    if (pos.IsBinData(value)) {
-        Json inner = Json::object();
-        inner["type"] = std::string(pos.getBinDataTypeName(value.get()));
-        inner["base64"] = Base64(pos.GetBinData(value));
-        return Tag(kBinDataTag, std::move(inner));
-    }
-    if (pos.IsArray(value)) {
-        Json list = Json::array();
-        for (uint32_t i = 0, n = pos.Count(value); i < n; ++i)
-            list.push_back(Map(pos, pos.GetAt(value, i), Join(path, "[" + std::to_string(i) + "]"), depth + 1));
-        return list;
-    }
-    if (pos.IsDict(value)) {
-        Json object = Json::object();
-        const std::vector<std::string> keys = pos.Keys(value);
-        for (const std::string& key : keys) {
-            const std::string where = KeyPath(path, key);
-            if (!IsUtf8(key)) throw Unmappable(where, "a key that is not UTF-8 has no JSON form");
-            // A lone "$" key would read back as a tag: it gets one more "$".
-            const std::string written = keys.size() == 1 && !key.empty() && key[0] == '$' ? "$" + key : key;
-            object[written] = Map(pos, pos.Get(value, key.c_str()), where, depth + 1);
+    std::string text;
+
+    void Value(const Ref& value, const std::string& path, unsigned depth) {
+        if (depth > kMaxJsonNesting)
+            throw Unmappable(path, "nesting deeper than " + std::to_string(kMaxJsonNesting) + " levels");
+        if (pos_.IsNumber(value)) return Number(pos_.GetNumber(value), path);
+        if (pos_.IsString(value)) {
+            const std::string bytes = pos_.GetString(value);
+            if (IsUtf8(bytes)) return String(bytes);
+            return Tag(kBytesTag, depth, [&] { String(Base64(bytes)); });
         }
-        return object;
+        if (pos_.IsUnicodeString(value)) {
+            const std::u16string units = pos_.GetUnicodeString(value);
+            std::string utf8;
+            if (Utf16ToUtf8(units, utf8)) return Tag(kUtf16Tag, depth, [&] { String(utf8); });
+            return Tag(kUtf16Tag, depth, [&] {
+                Open('[', depth + 1);
+                for (size_t i = 0; i < units.size(); ++i) {
+                    Item(i, depth + 2);
+                    text += std::to_string(static_cast<unsigned>(units[i]));
+                }
+                Close(']', depth + 1, !units.empty());
+            });
+        }
+        if (pos_.IsBinData(value)) {
+            return Tag(kBinDataTag, depth, [&] {
+                Open('{', depth + 1);
+                Item(0, depth + 2);
+                String("type");
+                text += ": ";
+                String(pos_.getBinDataTypeName(value.get()));
+                Item(1, depth + 2);
+                String("base64");
+                text += ": ";
+                String(Base64(pos_.GetBinData(value)));
+                Close('}', depth + 1, true);
+            });
+        }
+        if (pos_.IsArray(value)) {
+            const uint32_t n = pos_.Count(value);
+            Open('[', depth);
+            for (uint32_t i = 0; i < n; ++i) {
+                Item(i, depth + 1);
+                Value(pos_.GetAt(value, i), Join(path, "[" + std::to_string(i) + "]"), depth + 1);
+            }
+            return Close(']', depth, n > 0);
+        }
+        if (pos_.IsDict(value)) {
+            const std::vector<std::string> keys = pos_.Keys(value);
+            Open('{', depth);
+            for (size_t i = 0; i < keys.size(); ++i) {
+                const std::string& key = keys[i];
+                const std::string where = KeyPath(path, key);
+                if (!IsUtf8(key)) throw Unmappable(where, "a key that is not UTF-8 has no JSON form");
+                Item(i, depth + 1);
+                // A lone "$" key would read back as a tag: it gets one more "$".
+                String(keys.size() == 1 && !key.empty() && key[0] == '$' ? "$" + key : key);
+                text += ": ";
+                Value(pos_.Get(value, key.c_str()), where, depth + 1);
+            }
+            return Close('}', depth, !keys.empty());
+        }
+        if (pos_.IsRawPointer(value)) throw Unmappable(path, "a raw pointer has no JSON form");
+        throw Unmappable(path, "a value of no known kind");
     }
-    if (pos.IsRawPointer(value)) throw Unmappable(path, "a raw pointer has no JSON form");
-    throw Unmappable(path, "a value of no known kind");
-}
+
+private:
+    void Number(double n, const std::string& path) {
+        if (!std::isfinite(n)) throw Unmappable(path, "a number that is not finite has no JSON form");
+        if (n == 0 && std::signbit(n)) {
+            text += "-0.0";  // "-0" would read back as the integer 0
+            return;
+        }
+        char digits[64];
+        const auto r = std::to_chars(digits, digits + sizeof digits, n, std::chars_format::general);
+        text.append(digits, r.ptr);
+    }
+    void String(const std::string& s) { text += Json(s).dump(-1, ' ', false, Json::error_handler_t::strict); }
+    void Open(char bracket, unsigned) { text += bracket; }
+    void Item(size_t index, unsigned depth) {
+        if (index > 0) text += ',';
+        text += '\n';
+        text.append(2 * depth, ' ');
+    }
+    void Close(char bracket, unsigned depth, bool any) {
+        if (any) {
+            text += '\n';
+            text.append(2 * depth, ' ');
+        }
+        text += bracket;
+    }
+    template <class Inner>
+    void Tag(const char* tag, unsigned depth, Inner inner) {
+        Open('{', depth);
+        Item(0, depth + 1);
+        String(tag);
+        text += ": ";
+        inner();
+        Close('}', depth, true);
+    }
+
+    const Client& pos_;
+};
 
 }  // namespace
 
 Ref FromJson(const Client& pos, std::string_view text, const JsonOptions& options, std::vector<JsonNote>& notes,
              JsonError& error) {
     Builder builder(pos, options, notes, error);
-    const bool ok = Json::sax_parse(text.begin(), text.end(), &builder);
+    const bool ok = nlohmann::json::sax_parse(text.begin(), text.end(), &builder);
     if (!ok) {
         if (error.message.empty()) error.message = "cannot read the JSON text";
         return {};
@@ -302,7 +357,9 @@ Ref FromJson(const Client& pos, std::string_view text, const JsonOptions& option
 }
 
 std::string ToJson(const Client& pos, const Ref& value) {
-    return Map(pos, value, ".", 0).dump(2, ' ', false, Json::error_handler_t::strict) + "\n";
+    Writer writer(pos);
+    writer.Value(value, ".", 0);
+    return writer.text + "\n";
 }
 
 // ------------------------------------------------------------ helpers

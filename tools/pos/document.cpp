@@ -102,7 +102,7 @@ void* Session::Require(const char* interfaceName, const char* method, const char
 
 std::optional<Document> Session::Load(const std::string& path, const LoadOptions& options) {
     std::string bytes, error;
-    if (!ReadFile(path, bytes, &error)) {
+    if (!ReadWhole(path, bytes, &error)) {
         Error(DisplayName(path) + ": " + error);
         return std::nullopt;
     }

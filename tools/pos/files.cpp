@@ -111,7 +111,7 @@ Fd CreateTemporary(const std::string& target, std::string& name) {
 
 std::string DisplayName(const std::string& path) { return IsStdio(path) ? "<stdin>" : path; }
 
-bool ReadFile(const std::string& path, std::string& bytes, std::string* error) {
+bool ReadWhole(const std::string& path, std::string& bytes, std::string* error) {
     std::FILE* in = IsStdio(path) ? stdin : std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
         *error = "cannot open: " + Why(errno);
@@ -133,7 +133,7 @@ bool ReadFile(const std::string& path, std::string& bytes, std::string* error) {
     return true;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& bytes, std::string* error) {
+bool ReplaceSafely(const std::string& path, const std::string& bytes, std::string* error) {
     const std::string target = Target(path);
     const unsigned mode = ModeFor(target);
     std::string temporary;
@@ -203,7 +203,7 @@ bool WriteStdout(std::string_view bytes, std::string* error) {
 }
 
 bool WriteOutput(const std::string& path, const std::string& bytes, std::string* error) {
-    return IsStdio(path) ? WriteStdout(bytes, error) : ReplaceFile(path, bytes, error);
+    return IsStdio(path) ? WriteStdout(bytes, error) : ReplaceSafely(path, bytes, error);
 }
 
 }  // namespace pos

@@ -12,13 +12,13 @@ inline bool IsStdio(const std::string& path) { return path == "-"; }
 std::string DisplayName(const std::string& path);
 
 // The whole file; false with *error set ("cannot open: ...").
-bool ReadFile(const std::string& path, std::string& bytes, std::string* error);
+bool ReadWhole(const std::string& path, std::string& bytes, std::string* error);
 
 // Writes bytes to path through a temporary file in the same directory that
 // is flushed to the disk, given the permission bits of the file it
 // replaces, and renamed over it. On any failure the original file is left
 // as it was, the temporary is removed and *error says why.
-bool ReplaceFile(const std::string& path, const std::string& bytes, std::string* error);
+bool ReplaceSafely(const std::string& path, const std::string& bytes, std::string* error);
 
 // Standard output: Print queues text (the first failure is kept), and
 // WriteStdout also flushes; both false with *error set ("No space left on

@@ -34,9 +34,9 @@ void AddGlobals(CLI::App& app, Globals& g) {
 
 std::string GlobalUsage() {
     std::string text =
-        "usage: pos [-q] [-v] [--color WHEN] COMMAND [ARGS]\n"
-        "       pos help [COMMAND]\n"
-        "       pos --version\n"
+        "Usage: pos [-q] [-v] [--color WHEN] COMMAND [ARGS]\n"
+        "  or:  pos help [COMMAND]\n"
+        "  or:  pos --version\n"
         "\n"
         "Property objects on the command line: check, format, convert (text notation, TypeA, JSON),\n"
         "query, change and validate documents.\n"

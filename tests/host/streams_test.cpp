@@ -277,7 +277,7 @@ protected:
     static void WriteFile(const std::string& path, std::string_view bytes) {
         std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
-    static std::string ReadFile(const std::string& path) {
+    static std::string ReadWhole(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
@@ -602,7 +602,7 @@ TEST_F(StreamsTest, FileModesReadWriteTruncateAndAppendAsFopen) {
                 EXPECT_EQ(wrote.component, "HOST");
             }
         }
-        EXPECT_EQ(ReadFile(path), row.fileAfter);
+        EXPECT_EQ(ReadWhole(path), row.fileAfter);
     }
 }
 

@@ -109,20 +109,4 @@ SyntaxError Diagnose(std::string_view text) {
     }
 }
 
-Place Locate(std::string_view text, size_t offset) {
-    if (offset > text.size()) offset = text.size();
-    size_t line = 1;
-    size_t start = 0;
-    for (size_t i = 0; i < offset; ++i)
-        if (text[i] == '\n') {
-            ++line;
-            start = i + 1;
-        }
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view lineText = text.substr(start, end - start);
-    if (!lineText.empty() && lineText.back() == '\r') lineText.remove_suffix(1);
-    return {line, offset - start + 1, lineText};
-}
-
 }  // namespace pos

@@ -16,12 +16,4 @@ struct SyntaxError final {
 // when it is well formed.
 SyntaxError Diagnose(std::string_view text);
 
-// Line and column (both from 1, the column in bytes) of an offset.
-struct Place final {
-    size_t line;
-    size_t column;
-    std::string_view lineText;
-};
-Place Locate(std::string_view text, size_t offset);
-
 }  // namespace pos

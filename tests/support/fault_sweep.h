@@ -54,7 +54,7 @@ struct Outcome final {
     static Outcome Error(QELErrorHandle error);
 };
 
-// One run of a call: the inputs live in what the two functions capture and
+// One run of a call: the inputs live in what its functions capture and
 // are given back when the trial goes.
 struct Trial final {
     std::function<Outcome()> call;      // run with the fault armed

@@ -77,10 +77,13 @@ const SweepRow<ValidatorSweep> kRows[] = {
          t.Register(validator, "Even", &EvenCheck, calls.get());
          const Ref value = t.Parse("[2 4 6 8]");
          const auto name = std::make_shared<Atom>("List");
-         return Trial{[&t, validator, value, name] {
-             return Validated(
-                 [&] { return t.validate_(validator.get(), value.get(), name->get(), &qeltest::CollectLine); });
-         }};
+         // The check's client data lives as long as the validator uses it.
+         return Trial{[&t, validator, value, name, calls] {
+                          return Validated([&] {
+                              return t.validate_(validator.get(), value.get(), name->get(), &qeltest::CollectLine);
+                          });
+                      },
+                      [calls] { EXPECT_GT(*calls, 0) << "the check was called"; }};
      }},
     {"Validate", Failure::Reported,
      [](ValidatorSweep& t) {

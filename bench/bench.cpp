@@ -40,6 +40,8 @@
 
 namespace {
 
+namespace contract = qelutils::contract;
+
 using qelhost::pos::Ref;
 
 std::string ReadFile(const std::string& path) {
@@ -249,7 +251,7 @@ void Ops(benchmark::State& state, uint64_t perIteration) {
 void BM_Qel_CreateFromText(benchmark::State& state) {
     World& w = *gWorld;
     for (auto _ : state) {
-        Ref value = Ref::Take(w.c.createFromText(w.notation.c_str(), nullptr));
+        Ref value = Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr));
         if (!value) state.SkipWithError("CreateFromText failed");
         benchmark::DoNotOptimize(value.get());
     }
@@ -684,7 +686,7 @@ void Memory(benchmark::State& state, Build build) {
 }
 
 void BM_Qel_Memory_CreateFromText(benchmark::State& state) {
-    Memory(state, [](World& w) { return Ref::Take(w.c.createFromText(w.notation.c_str(), nullptr)); });
+    Memory(state, [](World& w) { return Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr)); });
 }
 
 void BM_Qel_Memory_Deserialize(benchmark::State& state) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 #include <shared_mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -157,6 +158,30 @@ Host::State& S() noexcept;
 // Registers the host's own interfaces (core, strings, errors, memory,
 // containers, shared buffers, stream factory, cache).
 void RegisterHostInterfaces(Host::State& s);
+
+// A row of the contract as the broker holds it now, as its row's type; null
+// when it is hidden.
+template <auto Row>
+qelutils::contract::ProcType<Row> FindRow() {
+    using Table = qelutils::contract::TableOf<Row>;
+    return reinterpret_cast<qelutils::contract::ProcType<Row>>(
+        S().registry.Find(Table::kName, Table::kRows[Row].methodName, Table::kRows[Row].procTypeName));
+}
+
+// The same for a row the host itself must be able to call.
+template <auto Row>
+qelutils::contract::ProcType<Row> RequireRow() {
+    using Table = qelutils::contract::TableOf<Row>;
+    if (const auto proc = FindRow<Row>()) return proc;
+    throw std::logic_error(std::string(Table::kName) + "." + Table::kRows[Row].methodName + " is hidden");
+}
+
+// Adds a table's rows to the broker directly, as the host's own.
+template <class Table>
+void AddRows(Registry& registry, const qelutils::contract::Publication<Table>& table) {
+    for (const qelutils::contract::Registration& row : table)
+        registry.Add(Table::kName, row.methodName, row.procTypeName, row.proc);
+}
 
 // Host services used across the host's own sources.
 ErrorObject* MakeError(const char* message, const char* component, uint32_t id);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
 #include <string>
 
 #include "host_state.h"
@@ -308,11 +309,6 @@ int32_t IsMultiThreaded() { return 1; }
 // nothing to do.
 void* Unsupported() { return nullptr; }
 
-template <class Proc>
-void* P(Proc proc) noexcept {
-    return reinterpret_cast<void*>(proc);
-}
-
 }  // namespace
 
 void* HostMalloc(uint64_t size) {
@@ -362,105 +358,66 @@ ErrorObject* CoreError(uint32_t code) {
 }
 
 void RegisterHostInterfaces(Host::State& s) {
-    struct HostRow {
-        const char* interfaceName;
-        const char* methodName;
-        const char* procTypeName;
-        void* proc;
-    };
-    const HostRow rows[] = {
-        {"QEL", "QELRegisterProcAddress", "QELRegisterProcAddress", P(&RegisterProcAddress)},
-        {"QEL", "QELReportError", "QELReportError", P(&ReportError)},
-        {"QEL", "QELUnregisterInterface", "QELUnregisterInterface", P(&UnregisterInterface)},
-        {"QEL", "QELGetUnregisterCountAddr", "QELGetUnregisterCountAddr", P(&GetUnregisterCountAddr)},
-        {"QEL", "QELIsMultiThreaded", "QELIsMultiThreaded", P(&IsMultiThreaded)},
-
-        {"QELStringInterface", "NewStringAtom", "QELNewStringAtomProc", P(&NewStringAtom)},
-        {"QELStringInterface", "DeleteStringAtom", "QELDeleteStringAtomProc", P(&DeleteStringAtom)},
-        {"QELStringInterface", "GetCString", "QELGetCStringProc", P(&GetCString)},
-        {"QELStringInterface", "AddRef", "QELAddRefStringAtomProc", P(&AddRefStringAtom)},
-
-        {"QELErrorInterface", "NewError", "QELNewErrorProc", P(&NewError)},
-        {"QELErrorInterface", "GetCoreError", "QELGetCoreErrorProc", P(&GetCoreError)},
-        {"QELErrorInterface", "AddRef", "QELErrorAddRefProcV2", P(&ErrorAddRef)},
-        {"QELErrorInterface", "Release", "QELErrorReleaseProc", P(&ErrorRelease)},
-        {"QELErrorInterface", "GetErrorMessage", "QELErrorGetMessageProc", P(&ErrorGetMessage)},
-        {"QELErrorInterface", "GetComponent", "QELErrorGetComponentProc", P(&ErrorGetComponent)},
-        {"QELErrorInterface", "GetID", "QELErrorGetIDProc", P(&ErrorGetID)},
-        {"QELErrorInterface", "GetErrorInfo", "QELGetErrorInfoProc", P(&GetErrorInfo)},
-
-        {"QELMemoryInterface", "Alloc", "QELMemAllocProc", P(&MemAlloc)},
-        {"QELMemoryInterface", "Realloc", "QELMemReallocProc", P(&MemRealloc)},
-        {"QELMemoryInterface", "Free", "QELMemFreeProc", P(&MemFree)},
-        {"QELMemoryInterface", "GetBlockSize", "QELMemGetBlockSizeProc", P(&MemGetBlockSize)},
-
-        {"QELContainerInterface", "NewFullContainer", "QELNewFullContainerV5Proc", P(&NewFullContainer)},
-        {"QELContainerInterface", "NewContainer", "QELNewContainerV2Proc", P(&Unsupported)},
-        {"QELContainerInterface", "CloneContainer", "QELCloneContainerProc", P(&Unsupported)},
-        {"QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc", P(&ContainerAddRef)},
-        {"QELContainerInterface", "Release", "QELReleaseContainerProc", P(&ContainerRelease)},
-        {"QELContainerInterface", "DecrementWithoutDelete", "QELDecrementWithoutDeleteProc",
-         P(&DecrementWithoutDelete)},
-        {"QELContainerInterface", "DeleteUnownedContainer", "QELDeleteUnownedContainerProc", P(&Unsupported)},
-        {"QELContainerInterface", "RegisterInterface", "QELRegisterInterfaceV2Proc", P(&Unsupported)},
-        {"QELContainerInterface", "RegisterInstance", "QELRegisterInstanceV2Proc", P(&Unsupported)},
-        {"QELContainerInterface", "GetMethod", "QELGetMethodV3Proc", P(&GetMethod)},
-        {"QELContainerInterface", "GetParentMethod", "QELGetParentMethodV2Proc", P(&Unsupported)},
-        {"QELContainerInterface", "GetInstance", "QELGetInstanceProc", P(&Unsupported)},
-        {"QELContainerInterface", "NGetInstance", "QELNGetInstanceProc", P(&NGetInstance)},
-        {"QELContainerInterface", "GetSignature", "QELGetSignatureProc", P(&Unsupported)},
-        {"QELContainerInterface", "DebugGetRefCountAddr", "QELGetRefCountAddrProc", P(&Unsupported)},
-        {"QELContainerInterface", "GetOffsetToPrimaryInstance", "QELGetOffsetToPrimaryInstProc",
-         P(&GetOffsetToPrimaryInstance)},
-
-        {"QELSharedBuffInterface", "NewBuffer", "QELSharedBuffNewBufferV2Proc", P(&NewBuffer)},
-        {"QELSharedBuffInterface", "DeleteUnowned", "QELSharedBuffDelUnownedProc", P(&BufferDeleteUnowned)},
-        {"QELSharedBuffInterface", "AddRef", "QELSharedBuffAddRefProc", P(&BufferAddRef)},
-        {"QELSharedBuffInterface", "Release", "QELSharedBuffReleaseProc", P(&BufferRelease)},
-        {"QELSharedBuffInterface", "GetBuffer", "QELSharedBuffGetBufferProc", P(&BufferGet)},
-        {"QELSharedBuffInterface", "GetSize", "QELSharedBuffGetSizeProc", P(&BufferGetSize)},
-
-        {"QELStreamFactoryInterface", "NewPositionableMemoryStream", "QELNewPositionableMemoryStreamProc",
-         P(&NewMemoryStreamProc)},
-        {"QELStreamFactoryInterface", "NewPositionableBufferStream", "QELNewPositionableBufferStreamProc",
-         P(&UnsupportedStreamProc)},
-        {"QELStreamFactoryInterface", "NewPositionableFileStream", "QELNewPositionableFileStreamProc",
-         P(&NewFileStreamProc)},
-        {"QELStreamFactoryInterface", "NewClientSimpleStream", "QELNewClientSimpleStreamProc",
-         P(&UnsupportedStreamProc)},
-        {"QELStreamFactoryInterface", "NewClientRewindableStream", "QELNewClientRewindableStreamProc",
-         P(&UnsupportedStreamProc)},
-        {"QELStreamFactoryInterface", "NewClientPositionableStream", "QELNewClientPositionableStreamProc",
-         P(&NewClientStreamProc)},
-    };
-    for (const HostRow& row : rows) s.registry.Add(row.interfaceName, row.methodName, row.procTypeName, row.proc);
-
-    static const char* const kCacheRows[][2] = {
-        {"NewCacheID", "QELCacheNewCacheIDProc"},
-        {"AddRef", "QELCacheAddRefProc"},
-        {"Release", "QELCacheReleaseProc"},
-        {"Attach", "QELCacheAttachProcV2"},
-        {"Add", "QELCacheAddProc"},
-        {"UpdateCost", "QELCacheUpdateCostProc"},
-        {"ReturnCost", "QELCacheReturnCostProc"},
-        {"MarkNoPurge", "QELCacheMarkNoPurgeProcV2"},
-        {"MarkPurge", "QELCacheMarkPurgeProc"},
-        {"GetCacheTime", "QELCacheGetCacheTimeProc"},
-        {"CurrentCacheSize", "QELCurrentCacheSizeProc"},
-        {"NewCachePurge", "QELCacheNewCachePurgeProc"},
-        {"PurgeNextBlock", "QELCachePurgeNextBlockProc"},
-        {"DeleteCachePurge", "QELCacheDeleteCachePurgeProc"},
-        {"PurgeAllStaticCaches", "QELCachePurgeAllStaticCachesProc"},
-        {"AddClientPurge", "QELCacheAddRemoveClientPurgeProcV2"},
-        {"RemoveClientPurge", "QELCacheAddRemoveClientPurgeProcV2"},
-        {"NewCacheSet", "QELCacheNewCacheSetProc"},
-        {"AddRefCacheSet", "QELCacheAddRefCacheSetProc"},
-        {"DeleteCacheSet", "QELCacheDeleteCacheSetProc"},
-        {"SearchForID", "QELCacheSearchForIDProc"},
-        {"RemoveID", "QELCacheRemoveIDProc"},
-        {"RemoveIDs", "QELCacheRemoveIDsProc"},
-    };
-    for (const auto& row : kCacheRows) s.registry.Add("QELCacheInterface", row[0], row[1], P(&Unsupported));
+    namespace contract = qelutils::contract;
+    using contract::Publication;
+    using contract::Publish;
+    using contract::PublishUnspecified;
+    using Core = contract::QEL;
+    using Strings = contract::QELStringInterface;
+    using Errors = contract::QELErrorInterface;
+    using Memory = contract::QELMemoryInterface;
+    using Containers = contract::QELContainerInterface;
+    using Buffers = contract::QELSharedBuffInterface;
+    using Factory = contract::QELStreamFactoryInterface;
+    using Cache = contract::QELCacheInterface;
+    AddRows(s.registry, Publication(Publish<Core::QELRegisterProcAddress>(&RegisterProcAddress),
+                                    Publish<Core::QELReportError>(&ReportError),
+                                    Publish<Core::QELUnregisterInterface>(&UnregisterInterface),
+                                    Publish<Core::QELGetUnregisterCountAddr>(&GetUnregisterCountAddr),
+                                    Publish<Core::QELIsMultiThreaded>(&IsMultiThreaded)));
+    AddRows(s.registry, Publication(Publish<Strings::NewStringAtom>(&NewStringAtom),
+                                    Publish<Strings::DeleteStringAtom>(&DeleteStringAtom),
+                                    Publish<Strings::GetCString>(&GetCString),
+                                    Publish<Strings::AddRef>(&AddRefStringAtom)));
+    AddRows(s.registry, Publication(Publish<Errors::NewError>(&NewError), Publish<Errors::GetCoreError>(&GetCoreError),
+                                    Publish<Errors::AddRef>(&ErrorAddRef), Publish<Errors::Release>(&ErrorRelease),
+                                    Publish<Errors::GetErrorMessage>(&ErrorGetMessage),
+                                    Publish<Errors::GetComponent>(&ErrorGetComponent),
+                                    Publish<Errors::GetID>(&ErrorGetID),
+                                    PublishUnspecified<Errors::GetErrorInfo>(&GetErrorInfo)));
+    AddRows(s.registry, Publication(Publish<Memory::Alloc>(&MemAlloc), Publish<Memory::Realloc>(&MemRealloc),
+                                    Publish<Memory::Free>(&MemFree),
+                                    PublishUnspecified<Memory::GetBlockSize>(&MemGetBlockSize)));
+    AddRows(s.registry,
+            Publication(Publish<Containers::NewFullContainer>(&NewFullContainer),
+                        PublishUnspecified<Containers::NewContainer>(&Unsupported),
+                        PublishUnspecified<Containers::CloneContainer>(&Unsupported),
+                        Publish<Containers::AddRef>(&ContainerAddRef), Publish<Containers::Release>(&ContainerRelease),
+                        Publish<Containers::DecrementWithoutDelete>(&DecrementWithoutDelete),
+                        PublishUnspecified<Containers::DeleteUnownedContainer>(&Unsupported),
+                        PublishUnspecified<Containers::RegisterInterface>(&Unsupported),
+                        PublishUnspecified<Containers::RegisterInstance>(&Unsupported),
+                        Publish<Containers::GetMethod>(&GetMethod),
+                        PublishUnspecified<Containers::GetParentMethod>(&Unsupported),
+                        PublishUnspecified<Containers::GetInstance>(&Unsupported),
+                        Publish<Containers::NGetInstance>(&NGetInstance),
+                        PublishUnspecified<Containers::GetSignature>(&Unsupported),
+                        PublishUnspecified<Containers::DebugGetRefCountAddr>(&Unsupported),
+                        Publish<Containers::GetOffsetToPrimaryInstance>(&GetOffsetToPrimaryInstance)));
+    AddRows(s.registry, Publication(Publish<Buffers::NewBuffer>(&NewBuffer),
+                                    PublishUnspecified<Buffers::DeleteUnowned>(&BufferDeleteUnowned),
+                                    Publish<Buffers::AddRef>(&BufferAddRef), Publish<Buffers::Release>(&BufferRelease),
+                                    Publish<Buffers::GetBuffer>(&BufferGet), Publish<Buffers::GetSize>(&BufferGetSize)));
+    AddRows(s.registry,
+            Publication(Publish<Factory::NewPositionableMemoryStream>(&NewMemoryStreamProc),
+                        PublishUnspecified<Factory::NewPositionableBufferStream>(&UnsupportedStreamProc),
+                        Publish<Factory::NewPositionableFileStream>(&NewFileStreamProc),
+                        PublishUnspecified<Factory::NewClientSimpleStream>(&UnsupportedStreamProc),
+                        PublishUnspecified<Factory::NewClientRewindableStream>(&UnsupportedStreamProc),
+                        Publish<Factory::NewClientPositionableStream>(&NewClientStreamProc)));
+    // Every cache row answers, with nothing to do.
+    for (const contract::Row& row : std::span(Cache::kRows, Cache::kCount))
+        s.registry.Add(Cache::kName, row.methodName, row.procTypeName, reinterpret_cast<void*>(&Unsupported));
 }
 
 }  // namespace qelhost

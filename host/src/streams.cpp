@@ -2,6 +2,7 @@
 // are containers whose seven methods the host answers itself; and the faults
 // the host injects into its own (memory and file) streams.
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,28 +79,26 @@ const StreamKind* KindOf(void* hostKind) noexcept {
     return nullptr;
 }
 
-struct MethodRow final {
-    const char* methodName;
-    const char* procTypeName;
-    StreamMethod method;
-};
-const MethodRow kMethods[] = {
-    {"Read", "QELSimpleStreamReadProc", StreamMethod::Read},
-    {"Write", "QELSimpleStreamWriteProc", StreamMethod::Write},
-    {"CreateIndependentlyRewindableStream", "QELRewindableStreamCreateIndependentlyRewindableStreamProc",
-     StreamMethod::CreateIndependentlyRewindableStream},
-    {"Rewind", "QELRewindableStreamRewindProc", StreamMethod::Rewind},
-    {"CreateIndependentlyPositionableStream", "QELPositionableStreamCreateIndependentlyPositionableStreamProc",
-     StreamMethod::CreateIndependentlyPositionableStream},
-    {"Mark", "QELPositionableStreamMarkProc", StreamMethod::Mark},
-    {"Seek", "QELPositionableStreamSeekProc", StreamMethod::Seek},
-};
+namespace contract = qelutils::contract;
+using SimpleTable = contract::QELSimpleStream;
+using RewindableTable = contract::QELRewindableStream;
+using PositionableTable = contract::QELPositionableStream;
 
-uint32_t Bit(StreamMethod method) noexcept { return static_cast<uint32_t>(method); }
+// Every host stream answers the rows of its three tables; a method's fault
+// flag (StreamMethod) is the bit of its place among them.
+constexpr uint32_t kMethodCount = SimpleTable::kCount + RewindableTable::kCount + PositionableTable::kCount;
+constexpr uint32_t Bit(StreamMethod method) noexcept { return static_cast<uint32_t>(method); }
+static_assert(Bit(StreamMethod::All) == (1u << kMethodCount) - 1);
+static_assert(Bit(StreamMethod::Write) == 1u << SimpleTable::Write);
+static_assert(Bit(StreamMethod::Rewind) == 1u << (SimpleTable::kCount + RewindableTable::Rewind));
+static_assert(Bit(StreamMethod::Seek) ==
+              1u << (SimpleTable::kCount + RewindableTable::kCount + PositionableTable::Seek));
+
+const contract::Registration* Methods();
 
 const char* NameOf(StreamMethod method) noexcept {
-    for (const MethodRow& row : kMethods)
-        if (row.method == method) return row.methodName;
+    for (uint32_t i = 0; i < kMethodCount; ++i)
+        if (Bit(method) == 1u << i) return Methods()[i].methodName;
     return "?";
 }
 
@@ -512,19 +511,25 @@ QELErrorHandle StreamSeek(QELContainerHandle handle, int64_t position, int64_t o
     return Dispatch<StreamMethod::Seek>(handle, [&](HostStream& s) { return s.Seek(position, origin); });
 }
 
-void* ProcOf(StreamMethod method) noexcept {
-    switch (method) {
-        case StreamMethod::Read: return reinterpret_cast<void*>(&StreamRead);
-        case StreamMethod::Write: return reinterpret_cast<void*>(&StreamWrite);
-        case StreamMethod::CreateIndependentlyRewindableStream:
-            return reinterpret_cast<void*>(&StreamCopy<StreamMethod::CreateIndependentlyRewindableStream>);
-        case StreamMethod::Rewind: return reinterpret_cast<void*>(&StreamRewind);
-        case StreamMethod::CreateIndependentlyPositionableStream:
-            return reinterpret_cast<void*>(&StreamCopy<StreamMethod::CreateIndependentlyPositionableStream>);
-        case StreamMethod::Mark: return reinterpret_cast<void*>(&StreamMark);
-        case StreamMethod::Seek: return reinterpret_cast<void*>(&StreamSeek);
-        default: return nullptr;
-    }
+const contract::Registration* Methods() {
+    using contract::Publication;
+    using contract::Publish;
+    static const auto methods = [] {
+        std::array<contract::Registration, kMethodCount> all{};
+        size_t n = 0;
+        auto add = [&](const auto& table) {
+            for (const contract::Registration& row : table) all[n++] = row;
+        };
+        add(Publication(Publish<SimpleTable::Read>(&StreamRead), Publish<SimpleTable::Write>(&StreamWrite)));
+        add(Publication(Publish<RewindableTable::CreateIndependentlyRewindableStream>(
+                            &StreamCopy<StreamMethod::CreateIndependentlyRewindableStream>),
+                        Publish<RewindableTable::Rewind>(&StreamRewind)));
+        add(Publication(Publish<PositionableTable::CreateIndependentlyPositionableStream>(
+                            &StreamCopy<StreamMethod::CreateIndependentlyPositionableStream>),
+                        Publish<PositionableTable::Mark>(&StreamMark), Publish<PositionableTable::Seek>(&StreamSeek)));
+        return all;
+    }();
+    return methods.data();
 }
 
 MemoryStream& MemoryStreamOf(QELContainerHandle handle) {
@@ -534,17 +539,10 @@ MemoryStream& MemoryStreamOf(QELContainerHandle handle) {
     return *static_cast<MemoryStream*>(stream);
 }
 
-template <class Proc>
-Proc HostProc(const char* interfaceName, const char* method, const char* procType) {
-    auto proc = reinterpret_cast<Proc>(S().registry.Find(interfaceName, method, procType));
-    if (proc == nullptr) throw std::logic_error(std::string(interfaceName) + "." + method + " is hidden");
-    return proc;
-}
-
 // Hands a host error's message to a C++ caller and gives the error back.
 std::string TakeMessage(QELErrorHandle error) {
     std::string message = reinterpret_cast<ErrorObject*>(error)->message->text;
-    HostProc<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc")(error);
+    RequireRow<contract::QELErrorInterface::Release>()(error);
     return message;
 }
 
@@ -553,11 +551,12 @@ std::string TakeMessage(QELErrorHandle error) {
 // ---------------------------------------------------------------- the factory rows
 void* HostKindMethod(void* hostKind, const char* methodName, const char* procTypeName) {
     if (KindOf(hostKind) == nullptr) return nullptr;
-    for (const MethodRow& row : kMethods) {
+    for (uint32_t i = 0; i < kMethodCount; ++i) {
+        const contract::Registration& row = Methods()[i];
         if (std::strcmp(row.methodName, methodName) != 0) continue;
         if (std::strcmp(row.procTypeName, procTypeName) != 0) return nullptr;
-        if ((S().hiddenStreamMethods.load(std::memory_order_relaxed) & Bit(row.method)) != 0) return nullptr;
-        return ProcOf(row.method);
+        if ((S().hiddenStreamMethods.load(std::memory_order_relaxed) & (1u << i)) != 0) return nullptr;
+        return row.proc;
     }
     return nullptr;
 }
@@ -611,7 +610,7 @@ QELContainerHandle Host::NewMemoryStream(std::string_view bytes) {
     try {
         MemoryStreamOf(stream).Replace(bytes);
     } catch (...) {
-        HostProc<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc")(stream);
+        RequireRow<contract::QELContainerInterface::Release>()(stream);
         throw;
     }
     return stream;
@@ -653,8 +652,7 @@ void Host::HideStreamMethods(StreamMethod methods) { state_->hiddenStreamMethods
 // Through the container rows, as any holder of a reference would.
 ContainerRef::ContainerRef(QELContainerHandle handle) {
     if (handle != nullptr &&
-        HostProc<QELAddRefContainerV2Proc>("QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc")(
-            handle) != 0)
+        RequireRow<contract::QELContainerInterface::AddRef>()(handle) != 0)
         handle_ = handle;
 }
 
@@ -673,9 +671,8 @@ void ContainerRef::reset() noexcept {
     if (handle_ == nullptr) return;
     QELContainerHandle handle = handle_;
     handle_ = nullptr;
-    auto release = reinterpret_cast<QELReleaseContainerProc>(
-        S().registry.Find("QELContainerInterface", "Release", "QELReleaseContainerProc"));
-    if (release != nullptr) release(handle);  // hidden: the books show the leak
+    // Hidden: the books show the leak.
+    if (const auto release = FindRow<contract::QELContainerInterface::Release>()) release(handle);
 }
 
 }  // namespace qelhost

@@ -22,7 +22,7 @@ QELErrorHandle MakeHandle(Make&& make) noexcept {
     tMakingError = true;
     QELErrorHandle handle = nullptr;
     try {
-        if (CurrentTable(HostInterface::Error) != nullptr) handle = make();
+        if (CurrentTable<host::Errors>() != nullptr) handle = make();
     } catch (...) {
     }
     tMakingError = false;

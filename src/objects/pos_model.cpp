@@ -69,19 +69,15 @@ bool UnicodeString::IsEqual(const CPOSObject& other) {
     return u != nullptr && u->count == count && std::memcmp(u->units, units, count * sizeof(uint16_t)) == 0;
 }
 
-BinData::BinData(const char* name, const void* bytes, uint32_t byteCount) : typeName(name), size(byteCount) {
-    buffer = QEL_T_MT::NewSharedBuffer(size, nullptr, nullptr, nullptr);
-    try {
-        data = static_cast<const uint8_t*>(QEL_T_MT::Slot<QELSharedBuffGetBufferProc>(
-            QEL_T_MT::RequireTable(QEL_T_MT::HostInterface::SharedBuff), QEL_T_MT::slot::GetBuffer)(buffer));
-    } catch (...) {
-        QEL_T_MT::host::BufferRelease(buffer);
-        throw;
-    }
-    if (size != 0) std::memcpy(const_cast<uint8_t*>(data), bytes, size);
+BinData::BinData(const char* name, const void* bytes, uint32_t byteCount)
+    : typeName(name),
+      buffer(QEL_T_MT::QELSharedBuffRef::New(byteCount)),
+      data(reinterpret_cast<const uint8_t*>(buffer.Data())),
+      size(byteCount) {
+    if (size != 0) std::memcpy(buffer.Data(), bytes, size);
 }
 
-BinData::~BinData() { QEL_T_MT::host::BufferRelease(buffer); }
+BinData::~BinData() = default;
 
 bool BinData::IsEqual(const CPOSObject& other) {
     const BinData* b = SameClass<BinData>(other);

@@ -8,6 +8,7 @@
 
 #include "frame/atom_ref.h"
 #include "frame/client_base.h"
+#include "frame/shared_buffer_ref.h"
 #include "objects/pos_client.h"
 
 namespace NPOSObjectImpl {
@@ -83,8 +84,8 @@ public:
     BaseObject* Clone() override { return this; }
     bool IsEqual(const CPOSObject& other) override;
     QELStringAtomRef typeName;
-    QELSharedBuffHandle buffer = nullptr;
-    const uint8_t* data = nullptr;
+    QEL_T_MT::QELSharedBuffRef buffer;
+    const uint8_t* data;
     uint64_t size;
 };
 

@@ -43,19 +43,14 @@ const KindRow* Version10::FindReader(char open) {
 
 const KindRow* Version10::FindWriter(const CPOSObject& object) {
     using namespace QEL_T_MT;
-    using NPOSObjectImpl::POSInterface;
-    namespace pos_slot = NPOSObjectImpl::pos_slot;
     const QELContainerHandle h = object.handle();
-    if (POSClientProc<POSNumberIsPOSNumberProc>(POSInterface::Number, pos_slot::Is)(h)) return &kKinds[kNumber];
-    if (POSClientProc<POSStringIsPOSStringProc>(POSInterface::String, pos_slot::Is)(h)) return &kKinds[kString];
-    if (POSClientProc<POSUnicodeStringIsPOSUnicodeStringProc>(POSInterface::UnicodeString, pos_slot::Is)(h))
-        return &kKinds[kUnicode];
-    if (POSClientProc<POSBinDataIsPOSBinDataProc>(POSInterface::BinData, pos_slot::IsBinData)(h))
-        return &kKinds[kBinData];
-    if (POSClientProc<POSRawPointerIsPOSRawPointerProc>(POSInterface::RawPointer, pos_slot::IsRawPointer)(h))
-        return &kKinds[kRawPointer];
-    if (POSClientProc<POSArrayIsPOSArrayProc>(POSInterface::Array, pos_slot::IsArray)(h)) return &kKinds[kArray];
-    if (POSClientProc<POSDictIsPOSDictProc>(POSInterface::Dict, pos_slot::IsDict)(h)) return &kKinds[kDict];
+    if (POSClientProc<contract::POSNumberInterface::IsPOSNumber>()(h)) return &kKinds[kNumber];
+    if (POSClientProc<contract::POSStringInterface::IsPOSString>()(h)) return &kKinds[kString];
+    if (POSClientProc<contract::POSUnicodeStringInterface::IsPOSUnicodeString>()(h)) return &kKinds[kUnicode];
+    if (POSClientProc<contract::POSBinDataInterface::IsPOSBinData>()(h)) return &kKinds[kBinData];
+    if (POSClientProc<contract::POSRawPointerInterface::IsPOSRawPointer>()(h)) return &kKinds[kRawPointer];
+    if (POSClientProc<contract::POSArrayInterface::IsPOSArray>()(h)) return &kKinds[kArray];
+    if (POSClientProc<contract::POSDictInterface::IsPOSDict>()(h)) return &kKinds[kDict];
     return nullptr;
 }
 

@@ -46,6 +46,11 @@ struct ResolveCall final {
     std::string methodName;
     std::string procTypeName;
     bool found;
+
+    bool operator==(const ResolveCall&) const = default;
+    friend void PrintTo(const ResolveCall& c, std::ostream* out) {
+        *out << c.interfaceName << "." << c.methodName << " (" << c.procTypeName << (c.found ? ")" : ", missing)");
+    }
 };
 QELResolverProc RecordingResolver();
 std::vector<ResolveCall> TakeResolveCalls();

@@ -45,11 +45,9 @@ protected:
         LinkedLibraryTest::TearDown();
     }
 
-    // A stream table's rows under a test kind's interface name.
     template <class Table>
     void RegisterAs(const char* interfaceName, const Publication<Table>& table) {
-        for (const ProcRegistration& row : table)
-            host().Register(interfaceName, row.methodName, row.procTypeName, row.proc);
+        qeltest::RegisterRows(host(), interfaceName, table);
     }
 
     void Publish(const char* interfaceName, bool positionable) {

@@ -8,9 +8,6 @@
 #include "qelhost/notation.h"
 #include "qelhost/pos.h"
 
-// The rows of the contract, as tests of the raw surface name them.
-namespace contract = qelutils::contract;
-
 namespace qeltest {
 
 template <class Base>

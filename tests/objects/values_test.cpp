@@ -243,15 +243,13 @@ QELContainerHandle CountingNewString(const char* text) {
 }
 
 TEST_F(POSTest, ClientTablesAreImportedAgainWhenTheHostChanges) {
-    gOriginalNewString = pos().Proc<contract::POSStringInterface::NewPOSString>();
-    auto isString = pos().Proc<contract::POSStringInterface::IsPOSString>();
-    auto getString = pos().Proc<contract::POSStringInterface::Get>();
-    host().Withdraw("POSStringInterface");
-    host().Register("POSStringInterface", "NewPOSString", "POSStringNewPOSStringProc",
-                    reinterpret_cast<void*>(&CountingNewString));
-    host().Register("POSStringInterface", "IsPOSString", "POSStringIsPOSStringProc",
-                    reinterpret_cast<void*>(isString));
-    host().Register("POSStringInterface", "Get", "POSStringGetProc", reinterpret_cast<void*>(getString));
+    using Strings = contract::POSStringInterface;
+    gOriginalNewString = pos().Proc<Strings::NewPOSString>();
+    host().Withdraw(Strings::kName);
+    qeltest::RegisterRows(host(), Strings::kName,
+                          contract::Publication(contract::Publish<Strings::NewPOSString>(&CountingNewString),
+                                                contract::Publish<Strings::IsPOSString>(pos().Proc<Strings::IsPOSString>()),
+                                                contract::Publish<Strings::Get>(pos().Proc<Strings::Get>())));
     gWrappedNewStrings = 0;
     const Ref doc = pos().FromText("[a b (c d)]");
     ASSERT_TRUE(doc);

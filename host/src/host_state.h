@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <shared_mutex>
 #include <stdexcept>
@@ -98,12 +99,51 @@ private:
     std::set<std::string> hidden_;
 };
 
+struct SharedBuffer;
+
+// ---------------------------------------------------------------- handles
+// The library sees the host's objects only through opaque handles.
+inline Atom* Unwrap(QELStringAtom handle) noexcept { return reinterpret_cast<Atom*>(handle); }
+inline QELStringAtom Wrap(Atom* atom) noexcept { return reinterpret_cast<QELStringAtom>(atom); }
+inline ErrorObject* Unwrap(QELErrorHandle handle) noexcept { return reinterpret_cast<ErrorObject*>(handle); }
+inline QELErrorHandle Wrap(ErrorObject* error) noexcept { return reinterpret_cast<QELErrorHandle>(error); }
+inline ContainerHeader* Unwrap(QELContainerHandle handle) noexcept { return reinterpret_cast<ContainerHeader*>(handle); }
+inline QELContainerHandle Wrap(ContainerHeader* container) noexcept {
+    return reinterpret_cast<QELContainerHandle>(container);
+}
+inline SharedBuffer* Unwrap(QELSharedBuffHandle handle) noexcept { return reinterpret_cast<SharedBuffer*>(handle); }
+inline QELSharedBuffHandle Wrap(SharedBuffer* buffer) noexcept { return reinterpret_cast<QELSharedBuffHandle>(buffer); }
+
+// ---------------------------------------------------------------- policy
+// What the two configurations lay out differently, chosen once when the host
+// is made: the services apply it and never ask which configuration they serve.
+struct HostPolicy final {
+    int32_t recordOffset;              // of the primary-instance record in a container
+    size_t blockHeaderBytes;           // before every memory block
+    std::optional<uint8_t> freshFill;  // fresh memory blocks and containers are filled with it
+    std::optional<uint8_t> freedFill;  // and freed memory blocks with this
+    uint8_t bufferFill;                // the bytes of a new shared buffer that owns its memory
+    struct Signature final {           // the text that names a container kind
+        std::string_view prefix;
+        bool interfaceFirst;
+        std::string_view separator;
+        std::string_view suffix;
+    } signature;
+    struct CoreErrorText final {
+        const char* message;
+        const char* component;
+        uint32_t id;
+    } coreErrors[2];  // the generic error (code 0) and out of memory (code 1)
+
+    static HostPolicy For(HostConfig::Variant variant) noexcept;
+};
+
 // ---------------------------------------------------------------- the host
 struct Host::State final {
     explicit State(HostConfig c);
 
     HostConfig config;
-    int32_t recordOffset;
+    const HostPolicy policy;
     AtomTable atoms;
     Registry registry;
     alignas(8) uint32_t unregisterCounter = 0;
@@ -156,8 +196,19 @@ struct Host::State final {
 Host::State& S() noexcept;
 
 // Registers the host's own interfaces (core, strings, errors, memory,
-// containers, shared buffers, stream factory, cache).
+// containers, shared buffers, stream factory, cache); each service adds its
+// own rows.
 void RegisterHostInterfaces(Host::State& s);
+void RegisterCore(Registry& registry);
+void RegisterStrings(Registry& registry);
+void RegisterErrors(Registry& registry);
+void RegisterMemory(Registry& registry);
+void RegisterContainers(Registry& registry);
+void RegisterSharedBuffers(Registry& registry);
+void RegisterStreamFactory(Registry& registry);
+
+// The answer of rows the library binds but never calls: nothing to do.
+void* Unsupported();
 
 // A row of the contract as the broker holds it now, as its row's type; null
 // when it is hidden.
@@ -189,6 +240,9 @@ ErrorObject* CoreError(uint32_t code);  // with a new booked reference
 void* HostMalloc(uint64_t size);
 void HostMfree(void* block);
 
+// Where a container's primary-instance record lies.
+QELPrimaryInstanceRecord* RecordOf(ContainerHeader* container) noexcept;
+
 // Containers of count 0 (floating); hostKind non-null for containers whose
 // methods the host supplies itself (streams), answered by HostKindMethod.
 QELErrorHandle NewContainer(QELContainerHandle* out, void* object, Atom* implementationName,
@@ -202,8 +256,6 @@ QELErrorHandle NewClientStreamProc(QELContainerHandle* out, void* object, QELCli
                                    QELClientWriteProc write, QELClientCreateRewindableProc createRewindable,
                                    QELClientRewindProc rewind, QELClientCreatePositionableProc createPositionable,
                                    QELClientMarkProc mark, QELClientSeekProc seek, QELDestroyProc destroy);
-// The rows bound but never called: they refuse with a host error.
-QELErrorHandle UnsupportedStreamProc(QELContainerHandle* out);
 
 // Library loading (per platform).
 void* OpenLibrary(const std::string& path, std::string* error);

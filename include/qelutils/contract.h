@@ -126,16 +126,31 @@ QELUTILS_DESCRIBE_INTERFACE_(QELUtilsDirInterface)
 
 // ------------------------------------------------------------------ publication
 
-// A procedure for the row S. It converts to an untyped address only once it
-// has been taken as the row's own type: a procedure whose signature differs
-// from the row's typedef does not compile here.
+// A procedure for the row S. It becomes an untyped address only once its
+// type has been found to be exactly the row's (a noexcept procedure is
+// accepted too): a procedure of another signature does not compile, even
+// where a compiler would otherwise convert it.
 template <auto S>
 struct Published final {
     void* proc;
 };
 
-template <auto S>
-Published<S> Publish(ProcType<S> proc) noexcept {
+namespace detail {
+template <class Proc>
+struct WithNoexcept;
+template <class R, class... Args>
+struct WithNoexcept<R (*)(Args...)> {
+    using type = R (*)(Args...) noexcept;
+};
+}  // namespace detail
+
+template <auto S, class F>
+Published<S> Publish(F proc) noexcept {
+    static_assert(!std::is_same_v<ProcType<S>, Unspecified>, "this row has no C type: use PublishUnspecified");
+    if constexpr (!std::is_same_v<ProcType<S>, Unspecified>) {
+        static_assert(std::is_same_v<F, ProcType<S>> || std::is_same_v<F, typename detail::WithNoexcept<ProcType<S>>::type>,
+                      "the procedure's type differs from its row's");
+    }
     return {reinterpret_cast<void*>(proc)};
 }
 

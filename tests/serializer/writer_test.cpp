@@ -126,8 +126,8 @@ TEST_F(StreamerTest, AValueOfNoKnownKindFailsAfterItsParentsOpened) {
     auto equal = [](QELContainerHandle, QELContainerHandle) -> int32_t { return 0; };
     using Object = contract::POSObjectInterface;
     qeltest::RegisterRows(host(), "ForeignObjectInterface",
-                          contract::Publication(contract::Publish<Object::Clone>(clone),
-                                                contract::Publish<Object::IsEqual>(equal)));
+                          contract::Publication(contract::Publish<Object::Clone>(+clone),
+                                                contract::Publish<Object::IsEqual>(+equal)));
     auto newContainer = host().Get<contract::QELContainerInterface::NewFullContainer>();
     QELContainerHandle foreign = nullptr;
     {

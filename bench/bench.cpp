@@ -204,10 +204,9 @@ World::World(const Options& options) {
     }
 
     // The library's validator may not be published yet: its rows then skip.
-    auto newValidator = lib.Find<POSStructValidatorNewStructValidatorProc>(
-        "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc");
+    auto newValidator = lib.Find<contract::POSStructValidatorInterface::NewPOSStructValidator>();
     auto validateProc =
-        lib.Find<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
+        lib.Find<contract::POSValidatorInterface::Validate>();
     if (newValidator == nullptr || validateProc == nullptr) {
         noValidator = "the library does not publish POSStructValidatorInterface.NewPOSStructValidator and "
                       "POSValidatorInterface.Validate yet";
@@ -686,7 +685,9 @@ void Memory(benchmark::State& state, Build build) {
 }
 
 void BM_Qel_Memory_CreateFromText(benchmark::State& state) {
-    Memory(state, [](World& w) { return Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr)); });
+    Memory(state, [](World& w) {
+        return Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr));
+    });
 }
 
 void BM_Qel_Memory_Deserialize(benchmark::State& state) {

@@ -32,7 +32,9 @@ void ErrorRelease(QELErrorHandle error) {
     S().atoms.Release(e->component);
     delete e;
 }
-QELStringAtom ErrorGetMessage(QELErrorHandle error) { return error != nullptr ? Wrap(Unwrap(error)->message) : nullptr; }
+QELStringAtom ErrorGetMessage(QELErrorHandle error) {
+    return error != nullptr ? Wrap(Unwrap(error)->message) : nullptr;
+}
 QELStringAtom ErrorGetComponent(QELErrorHandle error) {
     return error != nullptr ? Wrap(Unwrap(error)->component) : nullptr;
 }

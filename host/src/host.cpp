@@ -176,12 +176,12 @@ void* Host::Resolve(const char* interfaceName, const char* methodName, const cha
 }
 
 bool Host::Register(const char* interfaceName, const char* methodName, const char* procTypeName, void* proc) {
-    auto reg = Get<QELRegisterProcAddressProc>("QEL", "QELRegisterProcAddress", "QELRegisterProcAddress");
+    const auto reg = Get<qelutils::contract::QEL::QELRegisterProcAddress>();
     return reg(interfaceName, methodName, procTypeName, proc) != 0;
 }
 
 void Host::Withdraw(const char* interfaceName) {
-    Get<QELUnregisterInterfaceProc>("QEL", "QELUnregisterInterface", "QELUnregisterInterface")(interfaceName);
+    Get<qelutils::contract::QEL::QELUnregisterInterface>()(interfaceName);
 }
 
 bool Host::HasInterface(std::string_view interfaceName) const { return state_->registry.HasInterface(interfaceName); }

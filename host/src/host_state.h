@@ -39,6 +39,10 @@ public:
     int64_t BookedRefs() const noexcept { return booked_.load(std::memory_order_relaxed); }
 
 private:
+    // Whether a reference is the host's own (pinned: never freed, not booked).
+    enum class Use : uint8_t { Booked, Pinned };
+    Atom* Reference(std::string_view text, Use use);
+
     static constexpr unsigned kShards = 64;
     struct Shard {
         std::mutex lock;
@@ -107,7 +111,9 @@ inline Atom* Unwrap(QELStringAtom handle) noexcept { return reinterpret_cast<Ato
 inline QELStringAtom Wrap(Atom* atom) noexcept { return reinterpret_cast<QELStringAtom>(atom); }
 inline ErrorObject* Unwrap(QELErrorHandle handle) noexcept { return reinterpret_cast<ErrorObject*>(handle); }
 inline QELErrorHandle Wrap(ErrorObject* error) noexcept { return reinterpret_cast<QELErrorHandle>(error); }
-inline ContainerHeader* Unwrap(QELContainerHandle handle) noexcept { return reinterpret_cast<ContainerHeader*>(handle); }
+inline ContainerHeader* Unwrap(QELContainerHandle handle) noexcept {
+    return reinterpret_cast<ContainerHeader*>(handle);
+}
 inline QELContainerHandle Wrap(ContainerHeader* container) noexcept {
     return reinterpret_cast<QELContainerHandle>(container);
 }

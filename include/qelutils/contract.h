@@ -93,7 +93,6 @@ struct QEL final {
     friend QEL SlotTable(Slot);
 };
 
-
 QELUTILS_DESCRIBE_INTERFACE_(QELStringInterface)
 QELUTILS_DESCRIBE_INTERFACE_(QELErrorInterface)
 QELUTILS_DESCRIBE_INTERFACE_(QELMemoryInterface)
@@ -124,6 +123,22 @@ QELUTILS_DESCRIBE_INTERFACE_(POSStructValidatorInterface)
 QELUTILS_DESCRIBE_INTERFACE_(QELUtilsTempFileStreamFactory)
 QELUTILS_DESCRIBE_INTERFACE_(QELUtilsDirInterface)
 
+#undef QELUTILS_DESCRIBE_METHOD_TABLE_
+#undef QELUTILS_DESCRIBE_INTERFACE_
+#undef QELUTILS_TABLE_
+#undef QELUTILS_CORE_TYPE_
+#undef QELUTILS_CORE_NAMES_
+#undef QELUTILS_CORE_ONE_
+#undef QELUTILS_CORE_SLOT_
+#undef QELUTILS_TYPE_NAMED_
+#undef QELUTILS_TYPE_ROW_
+#undef QELUTILS_NAMES_NAMED_
+#undef QELUTILS_NAMES_ROW_
+#undef QELUTILS_ONE_NAMED_
+#undef QELUTILS_ONE_ROW_
+#undef QELUTILS_SLOT_NAMED_
+#undef QELUTILS_SLOT_ROW_
+
 // ------------------------------------------------------------------ publication
 
 // A procedure for the row S. It becomes an untyped address only once its
@@ -148,7 +163,8 @@ template <auto S, class F>
 Published<S> Publish(F proc) noexcept {
     static_assert(!std::is_same_v<ProcType<S>, Unspecified>, "this row has no C type: use PublishUnspecified");
     if constexpr (!std::is_same_v<ProcType<S>, Unspecified>) {
-        static_assert(std::is_same_v<F, ProcType<S>> || std::is_same_v<F, typename detail::WithNoexcept<ProcType<S>>::type>,
+        using Exact = ProcType<S>;
+        static_assert(std::is_same_v<F, Exact> || std::is_same_v<F, typename detail::WithNoexcept<Exact>::type>,
                       "the procedure's type differs from its row's");
     }
     return {reinterpret_cast<void*>(proc)};

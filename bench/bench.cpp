@@ -40,6 +40,8 @@
 
 namespace {
 
+namespace contract = qelutils::contract;
+
 using qelhost::pos::Ref;
 
 std::string ReadFile(const std::string& path) {
@@ -202,10 +204,9 @@ World::World(const Options& options) {
     }
 
     // The library's validator may not be published yet: its rows then skip.
-    auto newValidator = lib.Find<POSStructValidatorNewStructValidatorProc>(
-        "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc");
+    auto newValidator = lib.Find<contract::POSStructValidatorInterface::NewPOSStructValidator>();
     auto validateProc =
-        lib.Find<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
+        lib.Find<contract::POSValidatorInterface::Validate>();
     if (newValidator == nullptr || validateProc == nullptr) {
         noValidator = "the library does not publish POSStructValidatorInterface.NewPOSStructValidator and "
                       "POSValidatorInterface.Validate yet";
@@ -249,7 +250,7 @@ void Ops(benchmark::State& state, uint64_t perIteration) {
 void BM_Qel_CreateFromText(benchmark::State& state) {
     World& w = *gWorld;
     for (auto _ : state) {
-        Ref value = Ref::Take(w.c.createFromText(w.notation.c_str(), nullptr));
+        Ref value = Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr));
         if (!value) state.SkipWithError("CreateFromText failed");
         benchmark::DoNotOptimize(value.get());
     }
@@ -684,7 +685,9 @@ void Memory(benchmark::State& state, Build build) {
 }
 
 void BM_Qel_Memory_CreateFromText(benchmark::State& state) {
-    Memory(state, [](World& w) { return Ref::Take(w.c.createFromText(w.notation.c_str(), nullptr)); });
+    Memory(state, [](World& w) {
+        return Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr));
+    });
 }
 
 void BM_Qel_Memory_Deserialize(benchmark::State& state) {

@@ -18,11 +18,10 @@ public:
         if (!host_.Load(&error)) throw std::runtime_error("cannot load QELUtils: " + error);
         if (host_.InitializeLibrary() != 1) throw std::runtime_error("QELUtils failed to initialise");
         client_.emplace(host_);
-        newStreamer_ = Require<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                              "POSStreamerNewPOSStreamerProc");
-        serialize = Require<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
+        newStreamer_ = Require<qelutils::contract::POSStreamerInterface::NewPOSStreamer>();
+        serialize = Require<qelutils::contract::POSStreamerInterface::Serialize>();
         deserialize =
-            Require<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize", "POSStreamerDeserializeProc");
+            Require<qelutils::contract::POSStreamerInterface::Deserialize>();
         streamer_ = qelhost::pos::Ref::Take(newStreamer_());
         if (!streamer_) throw std::runtime_error("NewPOSStreamer failed: " + Reports());
     }
@@ -70,20 +69,22 @@ public:
         return value;
     }
 
-    template <class Proc>
-    Proc Find(const char* interfaceName, const char* method, const char* procType) const {
-        return host_.Get<Proc>(interfaceName, method, procType);
+    template <auto Row>
+    qelutils::contract::ProcType<Row> Find() const {
+        return host_.Get<Row>();
     }
 
     POSStreamerSerializeProc serialize = nullptr;
     POSStreamerDeserializeProc deserialize = nullptr;
 
 private:
-    template <class Proc>
-    Proc Require(const char* interfaceName, const char* method, const char* procType) const {
-        Proc proc = Find<Proc>(interfaceName, method, procType);
+    template <auto Row>
+    qelutils::contract::ProcType<Row> Require() const {
+        using Table = qelutils::contract::TableOf<Row>;
+        const auto proc = Find<Row>();
         if (proc == nullptr)
-            throw std::runtime_error(std::string("the library does not publish ") + interfaceName + "." + method);
+            throw std::runtime_error(std::string("the library does not publish ") + Table::kName + "." +
+                                     Table::kRows[Row].methodName);
         return proc;
     }
 

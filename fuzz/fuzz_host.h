@@ -27,11 +27,13 @@ public:
     qelhost::Host& host() { return host_; }
     const qelhost::pos::Client& pos() const { return *client_; }
 
-    template <class Proc>
-    Proc Get(const char* interfaceName, const char* method, const char* procType) {
-        const Proc proc = host_.Get<Proc>(interfaceName, method, procType);
+    // A procedure of the library by its row; a missing one ends the run.
+    template <auto Row>
+    qelutils::contract::ProcType<Row> Get() {
+        const auto proc = host_.Get<Row>();
         if (proc == nullptr) {
-            std::fprintf(stderr, "no %s.%s\n", interfaceName, method);
+            using Table = qelutils::contract::TableOf<Row>;
+            std::fprintf(stderr, "no %s.%s\n", Table::kName, Table::kRows[Row].methodName);
             std::abort();
         }
         return proc;

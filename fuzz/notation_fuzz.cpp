@@ -19,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using qelhost::pos::Ref;
     qelfuzz::FuzzHost& f = qelfuzz::Shared();
     static const Procs procs = {
-        f.Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer", "POSStreamerNewPOSStreamerProc"),
-        f.Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc"),
-        f.Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize", "POSStreamerDeserializeProc"),
+        f.Get<qelutils::contract::POSStreamerInterface::NewPOSStreamer>(),
+        f.Get<qelutils::contract::POSStreamerInterface::Serialize>(),
+        f.Get<qelutils::contract::POSStreamerInterface::Deserialize>(),
     };
     {
         const std::string text(reinterpret_cast<const char*>(data), size);  // NUL-terminated

@@ -9,11 +9,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using qelhost::pos::Ref;
     qelfuzz::FuzzHost& f = qelfuzz::Shared();
     static const auto newStreamer =
-        f.Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer", "POSStreamerNewPOSStreamerProc");
+        f.Get<qelutils::contract::POSStreamerInterface::NewPOSStreamer>();
     static const auto serialize =
-        f.Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
+        f.Get<qelutils::contract::POSStreamerInterface::Serialize>();
     static const auto deserialize =
-        f.Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize", "POSStreamerDeserializeProc");
+        f.Get<qelutils::contract::POSStreamerInterface::Deserialize>();
     {
         const Ref streamer = Ref::Take(newStreamer());
         const Ref stream =

@@ -14,12 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using qelhost::pos::Atom;
     using qelhost::pos::Ref;
     qelfuzz::FuzzHost& f = qelfuzz::Shared();
-    static const auto newValidator = f.Get<POSStructValidatorNewStructValidatorProc>(
-        "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc");
-    static const auto validateSchema = f.Get<POSStructValidatorValidateSchemaProc>(
-        "POSStructValidatorInterface", "ValidateSchema", "POSStructValidatorValidateSchemaProc");
+    static const auto newValidator = f.Get<qelutils::contract::POSStructValidatorInterface::NewPOSStructValidator>();
+    static const auto validateSchema = f.Get<qelutils::contract::POSStructValidatorInterface::ValidateSchema>();
     static const auto validate =
-        f.Get<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
+        f.Get<qelutils::contract::POSValidatorInterface::Validate>();
     {
         const std::string input(reinterpret_cast<const char*>(data), size);
         const size_t split = input.find('\0');

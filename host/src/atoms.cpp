@@ -35,36 +35,30 @@ AtomTable::~AtomTable() {
         for (auto& [text, atom] : shard.atoms) std::free(atom);
 }
 
-Atom* AtomTable::Intern(std::string_view text) {
+Atom* AtomTable::Reference(std::string_view text, Use use) {
     const uint32_t hash = Hash(text);
     Shard& shard = shards_[hash % kShards];
     std::lock_guard hold(shard.lock);
     auto found = shard.atoms.find(text);
+    Atom* atom = nullptr;
     if (found != shard.atoms.end()) {
-        found->second->refs.fetch_add(1, std::memory_order_relaxed);
-        booked_.fetch_add(1, std::memory_order_relaxed);
-        return found->second;
+        atom = found->second;
+        if (use == Use::Pinned) atom->pinned = true;
+        atom->refs.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        atom = NewAtom(text, hash, use == Use::Pinned);
+        if (atom == nullptr) return nullptr;
+        shard.atoms.emplace(std::string_view(atom->text, atom->length), atom);
     }
-    Atom* atom = NewAtom(text, hash, false);
-    if (atom == nullptr) return nullptr;
-    shard.atoms.emplace(std::string_view(atom->text, atom->length), atom);
-    booked_.fetch_add(1, std::memory_order_relaxed);
+    if (use == Use::Booked) booked_.fetch_add(1, std::memory_order_relaxed);
     return atom;
 }
 
+Atom* AtomTable::Intern(std::string_view text) { return Reference(text, Use::Booked); }
+
 Atom* AtomTable::Pin(std::string_view text) {
-    const uint32_t hash = Hash(text);
-    Shard& shard = shards_[hash % kShards];
-    std::lock_guard hold(shard.lock);
-    auto found = shard.atoms.find(text);
-    if (found != shard.atoms.end()) {
-        found->second->pinned = true;
-        found->second->refs.fetch_add(1, std::memory_order_relaxed);
-        return found->second;
-    }
-    Atom* atom = NewAtom(text, hash, true);
+    Atom* atom = Reference(text, Use::Pinned);
     if (atom == nullptr) throw std::bad_alloc();
-    shard.atoms.emplace(std::string_view(atom->text, atom->length), atom);
     return atom;
 }
 

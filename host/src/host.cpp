@@ -36,8 +36,19 @@ std::string Books::ToString() const {
            " openFiles=" + std::to_string(openFiles);
 }
 
-Host::State::State(HostConfig c)
-    : config(c), recordOffset(c.variant == HostConfig::Variant::Alternate ? 136 : 48) {}
+HostPolicy HostPolicy::For(HostConfig::Variant variant) noexcept {
+    if (variant == HostConfig::Variant::Alternate)
+        // Containers and blocks padded more, memory filled with patterns so
+        // that reliance on zeroed or stale memory shows, kinds named and
+        // errors worded otherwise.
+        return HostPolicy{136, 48, 0xA5, 0x5A, 0xA5, {"kind:", true, "|", "|v7"},
+                          {{"E_FAIL: unspecified failure", "HostCore", 99},
+                           {"not enough memory to complete the request", "DWE", 1}}};
+    return HostPolicy{48, 16, std::nullopt, std::nullopt, 0, {"", false, "@", ""},
+                      {{"generic error", "QEL", 0}, {"out of memory", "DWE", 1}}};
+}
+
+Host::State::State(HostConfig c) : config(c), policy(HostPolicy::For(c.variant)) {}
 
 bool Host::State::AllocationFails() noexcept {
     const uint64_t n = allocationCalls.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -62,15 +73,12 @@ Host::Host(HostConfig config) : state_(std::make_unique<State>(config)) {
     gCurrent = this;
     gState = state_.get();
     BumpRegistryGeneration();
-    const bool alternate = config.variant == HostConfig::Variant::Alternate;
     // Core errors: permanent, their base references not booked.
-    auto core = [&](const char* message, const char* component, uint32_t id) {
-        return new ErrorObject{{1}, state_->atoms.Pin(message), state_->atoms.Pin(component), id, 0, 0, true};
-    };
-    state_->coreErrors[0] = alternate ? core("E_FAIL: unspecified failure", "HostCore", 99)
-                                      : core("generic error", "QEL", 0);
-    state_->coreErrors[1] = alternate ? core("not enough memory to complete the request", "DWE", 1)
-                                      : core("out of memory", "DWE", 1);
+    for (size_t i = 0; i < std::size(state_->coreErrors); ++i) {
+        const HostPolicy::CoreErrorText& text = state_->policy.coreErrors[i];
+        state_->coreErrors[i] = new ErrorObject{{1}, state_->atoms.Pin(text.message), state_->atoms.Pin(text.component),
+                                                text.id, 0, 0, true};
+    }
     RegisterHostInterfaces(*state_);
 }
 
@@ -210,12 +218,12 @@ void* Host::Resolve(const char* interfaceName, const char* methodName, const cha
 }
 
 bool Host::Register(const char* interfaceName, const char* methodName, const char* procTypeName, void* proc) {
-    auto reg = Get<QELRegisterProcAddressProc>("QEL", "QELRegisterProcAddress", "QELRegisterProcAddress");
+    const auto reg = Get<qelutils::contract::QEL::QELRegisterProcAddress>();
     return reg(interfaceName, methodName, procTypeName, proc) != 0;
 }
 
 void Host::Withdraw(const char* interfaceName) {
-    Get<QELUnregisterInterfaceProc>("QEL", "QELUnregisterInterface", "QELUnregisterInterface")(interfaceName);
+    Get<qelutils::contract::QEL::QELUnregisterInterface>()(interfaceName);
 }
 
 bool Host::HasInterface(std::string_view interfaceName) const { return state_->registry.HasInterface(interfaceName); }

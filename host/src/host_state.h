@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <shared_mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +39,10 @@ public:
     int64_t BookedRefs() const noexcept { return booked_.load(std::memory_order_relaxed); }
 
 private:
+    // Whether a reference is the host's own (pinned: never freed, not booked).
+    enum class Use : uint8_t { Booked, Pinned };
+    Atom* Reference(std::string_view text, Use use);
+
     static constexpr unsigned kShards = 64;
     struct Shard {
         std::mutex lock;
@@ -97,12 +103,53 @@ private:
     std::set<std::string> hidden_;
 };
 
+struct SharedBuffer;
+
+// ---------------------------------------------------------------- handles
+// The library sees the host's objects only through opaque handles.
+inline Atom* Unwrap(QELStringAtom handle) noexcept { return reinterpret_cast<Atom*>(handle); }
+inline QELStringAtom Wrap(Atom* atom) noexcept { return reinterpret_cast<QELStringAtom>(atom); }
+inline ErrorObject* Unwrap(QELErrorHandle handle) noexcept { return reinterpret_cast<ErrorObject*>(handle); }
+inline QELErrorHandle Wrap(ErrorObject* error) noexcept { return reinterpret_cast<QELErrorHandle>(error); }
+inline ContainerHeader* Unwrap(QELContainerHandle handle) noexcept {
+    return reinterpret_cast<ContainerHeader*>(handle);
+}
+inline QELContainerHandle Wrap(ContainerHeader* container) noexcept {
+    return reinterpret_cast<QELContainerHandle>(container);
+}
+inline SharedBuffer* Unwrap(QELSharedBuffHandle handle) noexcept { return reinterpret_cast<SharedBuffer*>(handle); }
+inline QELSharedBuffHandle Wrap(SharedBuffer* buffer) noexcept { return reinterpret_cast<QELSharedBuffHandle>(buffer); }
+
+// ---------------------------------------------------------------- policy
+// What the two configurations lay out differently, chosen once when the host
+// is made: the services apply it and never ask which configuration they serve.
+struct HostPolicy final {
+    int32_t recordOffset;              // of the primary-instance record in a container
+    size_t blockHeaderBytes;           // before every memory block
+    std::optional<uint8_t> freshFill;  // fresh memory blocks and containers are filled with it
+    std::optional<uint8_t> freedFill;  // and freed memory blocks with this
+    uint8_t bufferFill;                // the bytes of a new shared buffer that owns its memory
+    struct Signature final {           // the text that names a container kind
+        std::string_view prefix;
+        bool interfaceFirst;
+        std::string_view separator;
+        std::string_view suffix;
+    } signature;
+    struct CoreErrorText final {
+        const char* message;
+        const char* component;
+        uint32_t id;
+    } coreErrors[2];  // the generic error (code 0) and out of memory (code 1)
+
+    static HostPolicy For(HostConfig::Variant variant) noexcept;
+};
+
 // ---------------------------------------------------------------- the host
 struct Host::State final {
     explicit State(HostConfig c);
 
     HostConfig config;
-    int32_t recordOffset;
+    const HostPolicy policy;
     AtomTable atoms;
     Registry registry;
     alignas(8) uint32_t unregisterCounter = 0;
@@ -159,14 +206,52 @@ struct Host::State final {
 Host::State& S() noexcept;
 
 // Registers the host's own interfaces (core, strings, errors, memory,
-// containers, shared buffers, stream factory, cache).
+// containers, shared buffers, stream factory, cache); each service adds its
+// own rows.
 void RegisterHostInterfaces(Host::State& s);
+void RegisterCore(Registry& registry);
+void RegisterStrings(Registry& registry);
+void RegisterErrors(Registry& registry);
+void RegisterMemory(Registry& registry);
+void RegisterContainers(Registry& registry);
+void RegisterSharedBuffers(Registry& registry);
+void RegisterStreamFactory(Registry& registry);
+
+// The answer of rows the library binds but never calls: nothing to do.
+void* Unsupported();
+
+// A row of the contract as the broker holds it now, as its row's type; null
+// when it is hidden.
+template <auto Row>
+qelutils::contract::ProcType<Row> FindRow() {
+    using Table = qelutils::contract::TableOf<Row>;
+    return reinterpret_cast<qelutils::contract::ProcType<Row>>(
+        S().registry.Find(Table::kName, Table::kRows[Row].methodName, Table::kRows[Row].procTypeName));
+}
+
+// The same for a row the host itself must be able to call.
+template <auto Row>
+qelutils::contract::ProcType<Row> RequireRow() {
+    using Table = qelutils::contract::TableOf<Row>;
+    if (const auto proc = FindRow<Row>()) return proc;
+    throw std::logic_error(std::string(Table::kName) + "." + Table::kRows[Row].methodName + " is hidden");
+}
+
+// Adds a table's rows to the broker directly, as the host's own.
+template <class Table>
+void AddRows(Registry& registry, const qelutils::contract::Publication<Table>& table) {
+    for (const qelutils::contract::Registration& row : table)
+        registry.Add(Table::kName, row.methodName, row.procTypeName, row.proc);
+}
 
 // Host services used across the host's own sources.
 ErrorObject* MakeError(const char* message, const char* component, uint32_t id);
 ErrorObject* CoreError(uint32_t code);  // with a new booked reference
 void* HostMalloc(uint64_t size);
 void HostMfree(void* block);
+
+// Where a container's primary-instance record lies.
+QELPrimaryInstanceRecord* RecordOf(ContainerHeader* container) noexcept;
 
 // Containers of count 0 (floating); hostKind non-null for containers whose
 // methods the host supplies itself (streams), answered by HostKindMethod.
@@ -181,8 +266,6 @@ QELErrorHandle NewClientStreamProc(QELContainerHandle* out, void* object, QELCli
                                    QELClientWriteProc write, QELClientCreateRewindableProc createRewindable,
                                    QELClientRewindProc rewind, QELClientCreatePositionableProc createPositionable,
                                    QELClientMarkProc mark, QELClientSeekProc seek, QELDestroyProc destroy);
-// The rows bound but never called: they refuse with a host error.
-QELErrorHandle UnsupportedStreamProc(QELContainerHandle* out);
 
 // Library loading (per platform).
 void* OpenLibrary(const std::string& path, std::string* error);

@@ -7,15 +7,11 @@
 
 namespace qelhost::pos {
 
-namespace {
+namespace contract = qelutils::contract;
+using Containers = contract::QELContainerInterface;
+using Strings = contract::QELStringInterface;
 
-template <class Proc>
-Proc Resolve(Host& host, const char* interfaceName, const char* method, const char* procType) {
-    auto proc = host.Get<Proc>(interfaceName, method, procType);
-    if (proc == nullptr)
-        throw std::runtime_error(std::string("not published: ") + interfaceName + "." + method);
-    return proc;
-}
+namespace {
 
 // The host procedures behind every Ref and Atom, looked up again only when
 // the broker's rows may have changed: looking them up at each call (a key
@@ -23,11 +19,11 @@ Proc Resolve(Host& host, const char* interfaceName, const char* method, const ch
 // that is not published fails where it is used, as before.
 struct CoreProcs final {
     uint64_t generation = 0;
-    QELAddRefContainerV2Proc addRef = nullptr;
-    QELReleaseContainerProc release = nullptr;
-    QELNewStringAtomProc newAtom = nullptr;
-    QELDeleteStringAtomProc deleteAtom = nullptr;
-    QELGetCStringProc getCString = nullptr;
+    contract::ProcType<Containers::AddRef> addRef = nullptr;
+    contract::ProcType<Containers::Release> release = nullptr;
+    contract::ProcType<Strings::NewStringAtom> newAtom = nullptr;
+    contract::ProcType<Strings::DeleteStringAtom> deleteAtom = nullptr;
+    contract::ProcType<Strings::GetCString> getCString = nullptr;
 };
 
 const CoreProcs& Procs() {
@@ -35,22 +31,22 @@ const CoreProcs& Procs() {
     const uint64_t now = RegistryGeneration();
     if (procs.generation != now) {
         const Host& host = Host::Current();
-        CoreProcs fresh;
-        fresh.addRef = host.Get<QELAddRefContainerV2Proc>("QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc");
-        fresh.release = host.Get<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc");
-        fresh.newAtom = host.Get<QELNewStringAtomProc>("QELStringInterface", "NewStringAtom", "QELNewStringAtomProc");
-        fresh.deleteAtom =
-            host.Get<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom", "QELDeleteStringAtomProc");
-        fresh.getCString = host.Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
-        fresh.generation = now;
-        procs = fresh;
+        procs = CoreProcs{now,
+                          host.Get<Containers::AddRef>(),
+                          host.Get<Containers::Release>(),
+                          host.Get<Strings::NewStringAtom>(),
+                          host.Get<Strings::DeleteStringAtom>(),
+                          host.Get<Strings::GetCString>()};
     }
     return procs;
 }
 
-template <class Proc>
-Proc Published(Proc proc, const char* interfaceName, const char* method) {
-    if (proc == nullptr) throw std::runtime_error(std::string("not published: ") + interfaceName + "." + method);
+// The procedure of a row, or the failure to name when it is not published.
+template <auto Row>
+contract::ProcType<Row> Published(contract::ProcType<Row> proc) {
+    using Table = contract::TableOf<Row>;
+    if (proc == nullptr)
+        throw std::runtime_error(std::string("not published: ") + Table::kName + "." + Table::kRows[Row].methodName);
     return proc;
 }
 
@@ -59,7 +55,7 @@ Proc Published(Proc proc, const char* interfaceName, const char* method) {
 Ref Ref::Take(QELContainerHandle handle) {
     Ref ref;
     if (handle == nullptr) return ref;
-    if (Published(Procs().addRef, "QELContainerInterface", "AddRef")(handle) == 0)
+    if (Published<Containers::AddRef>(Procs().addRef)(handle) == 0)
         throw std::runtime_error("the host refused a container reference");
     ref.handle_ = handle;
     return ref;
@@ -73,128 +69,136 @@ Ref::~Ref() { reset(); }
 
 void Ref::reset() {
     if (handle_ == nullptr) return;
-    Published(Procs().release, "QELContainerInterface", "Release")(handle_);
+    Published<Containers::Release>(Procs().release)(handle_);
     handle_ = nullptr;
 }
 
 Atom::Atom(const char* text)
-    : atom_(Published(Procs().newAtom, "QELStringInterface", "NewStringAtom")(text)) {
+    : atom_(Published<Strings::NewStringAtom>(Procs().newAtom)(text)) {
     if (atom_ == nullptr) throw std::bad_alloc();
 }
 
 Atom::~Atom() {
-    Published(Procs().deleteAtom, "QELStringInterface", "DeleteStringAtom")(atom_);
+    Published<Strings::DeleteStringAtom>(Procs().deleteAtom)(atom_);
 }
 
 const char* Atom::text() const {
-    return Published(Procs().getCString, "QELStringInterface", "GetCString")(atom_);
+    return Published<Strings::GetCString>(Procs().getCString)(atom_);
 }
 
-#define QEL_RESOLVE(member, iface, method, type) member(Resolve<type>(host, iface, method, #type))
+Client::Client(Host& host) {
+    std::apply(
+        [&](auto&... tables) {
+            auto resolve = [&]<class Table>(Resolved<Table>& resolved) {
+                for (uint32_t i = 0; i < Table::kCount; ++i) {
+                    const contract::Row& row = Table::kRows[i];
+                    resolved.procs[i] = host.Resolve(Table::kName, row.methodName, row.procTypeName);
+                    if (resolved.procs[i] == nullptr)
+                        throw std::runtime_error(std::string("not published: ") + Table::kName + "." + row.methodName);
+                }
+            };
+            (resolve(tables), ...);
+        },
+        tables_);
+}
 
-Client::Client(Host& host)
-    : QEL_RESOLVE(clone, "POSObjectInterface", "Clone", POSObjectCloneProc),
-      QEL_RESOLVE(isEqual, "POSObjectInterface", "IsEqual", POSObjectIsEqualProc),
-      QEL_RESOLVE(debugDump, "POSObjectStatics", "DebugDump", POSObjectDebugDumpProc),
-      QEL_RESOLVE(debugDumpWithHeader, "POSObjectStatics", "DebugDumpWithHeader", POSObjectDebugDumpWithHeaderProc),
-      QEL_RESOLVE(debugDumpRewind, "POSObjectStatics", "DebugDumpRewind", POSObjectDebugDumpRewindProc),
-      QEL_RESOLVE(createFromText, "POSObjectStatics", "CreateFromText", POSObjectCreateFromTextProc),
-      QEL_RESOLVE(newNumber, "POSNumberInterface", "NewPOSNumber", POSNumberNewPOSNumberProc),
-      QEL_RESOLVE(isNumber, "POSNumberInterface", "IsPOSNumber", POSNumberIsPOSNumberProc),
-      QEL_RESOLVE(getNumber, "POSNumberInterface", "Get", POSNumberGetProc),
-      QEL_RESOLVE(newString, "POSStringInterface", "NewPOSString", POSStringNewPOSStringProc),
-      QEL_RESOLVE(isString, "POSStringInterface", "IsPOSString", POSStringIsPOSStringProc),
-      QEL_RESOLVE(getString, "POSStringInterface", "Get", POSStringGetProc),
-      QEL_RESOLVE(newUnicodeString, "POSUnicodeStringInterface", "NewPOSUnicodeString",
-                  POSUnicodeStringNewPOSUnicodeStringProc),
-      QEL_RESOLVE(isUnicodeString, "POSUnicodeStringInterface", "IsPOSUnicodeString",
-                  POSUnicodeStringIsPOSUnicodeStringProc),
-      QEL_RESOLVE(getUnicodeString, "POSUnicodeStringInterface", "Get", POSUnicodeStringGetProc),
-      QEL_RESOLVE(newBinData, "POSBinDataInterface", "NewPOSBinData", POSBinDataNewPOSBinDataProc),
-      QEL_RESOLVE(isBinData, "POSBinDataInterface", "IsPOSBinData", POSBinDataIsPOSBinDataProc),
-      QEL_RESOLVE(getBinDataTypeName, "POSBinDataInterface", "GetTypeName", POSBinDataGetTypeNameProc),
-      QEL_RESOLVE(getBinData, "POSBinDataInterface", "GetBinData", POSBinDataGetBinDataProc),
-      QEL_RESOLVE(getBinDataSize, "POSBinDataInterface", "GetSize", POSBinDataGetSizeProc),
-      QEL_RESOLVE(newRawPointer, "POSRawPointerInterface", "NewPOSRawPointer", POSRawPointerNewPOSRawPointerProc),
-      QEL_RESOLVE(isRawPointer, "POSRawPointerInterface", "IsPOSRawPointer", POSRawPointerIsPOSRawPointerProc),
-      QEL_RESOLVE(getRawPointer, "POSRawPointerInterface", "GetRawPointer", POSRawPointerGetRawPointerProc),
-      QEL_RESOLVE(getReleaseProc, "POSRawPointerInterface", "GetReleaseProc", POSRawPointerGetReleaseProcProc),
-      QEL_RESOLVE(newArray, "POSArrayInterface", "NewPOSArray", POSArrayNewPOSArrayProc),
-      QEL_RESOLVE(isArray, "POSArrayInterface", "IsPOSArray", POSArrayIsPOSArrayProc),
-      QEL_RESOLVE(arrayGetAt, "POSArrayInterface", "GetAt", POSArrayGetAtProc),
-      QEL_RESOLVE(arrayCount, "POSArrayInterface", "Count", POSArrayCountProc),
-      QEL_RESOLVE(arraySetAt, "POSArrayInterface", "SetAt", POSArraySetAtProc),
-      QEL_RESOLVE(arrayAppend, "POSArrayInterface", "Append", POSArrayAppendProc),
-      QEL_RESOLVE(arrayRemove, "POSArrayInterface", "Remove", POSArrayRemoveProc),
-      QEL_RESOLVE(newDict, "POSDictInterface", "NewPOSDict", POSDictNewPOSDictProc),
-      QEL_RESOLVE(isDict, "POSDictInterface", "IsPOSDict", POSDictIsPOSDictProc),
-      QEL_RESOLVE(dictGet, "POSDictInterface", "Get", POSDictGetProc),
-      QEL_RESOLVE(dictDeepGet, "POSDictInterface", "DeepGet", POSDictDeepGetProc),
-      QEL_RESOLVE(dictPut, "POSDictInterface", "Put", POSDictPutProc),
-      QEL_RESOLVE(dictRemove, "POSDictInterface", "Remove", POSDictRemoveProc),
-      QEL_RESOLVE(newIterator, "POSDictIteratorInterface", "NewPOSDictIterator",
-                  POSDictIteratorNewPOSDictIteratorProc),
-      QEL_RESOLVE(iteratorBegin, "POSDictIteratorInterface", "Begin", POSDictIteratorBeginProc),
-      QEL_RESOLVE(iteratorNext, "POSDictIteratorInterface", "Next", POSDictIteratorNextProc),
-      QEL_RESOLVE(iteratorIsDone, "POSDictIteratorInterface", "IsDone", POSDictIteratorIsDoneProc),
-      QEL_RESOLVE(iteratorCurKey, "POSDictIteratorInterface", "CurKey", POSDictIteratorCurKeyProc) {}
+using Object = contract::POSObjectInterface;
+using Statics = contract::POSObjectStatics;
+using NumberTable = contract::POSNumberInterface;
+using StringTable = contract::POSStringInterface;
+using UnicodeTable = contract::POSUnicodeStringInterface;
+using BinDataTable = contract::POSBinDataInterface;
+using RawPointerTable = contract::POSRawPointerInterface;
+using ArrayTable = contract::POSArrayInterface;
+using DictTable = contract::POSDictInterface;
+using IteratorTable = contract::POSDictIteratorInterface;
 
-#undef QEL_RESOLVE
+Ref Client::Number(double value) const { return Ref::Take(Proc<NumberTable::NewPOSNumber>()(value)); }
+Ref Client::String(const char* text) const { return Ref::Take(Proc<StringTable::NewPOSString>()(text)); }
+Ref Client::RawPointer(void* pointer, QELRawPointerReleaseProc release) const {
+    return Ref::Take(Proc<RawPointerTable::NewPOSRawPointer>()(pointer, release));
+}
+Ref Client::Array() const { return Ref::Take(Proc<ArrayTable::NewPOSArray>()()); }
+Ref Client::Dict() const { return Ref::Take(Proc<DictTable::NewPOSDict>()()); }
+
+bool Client::IsNumber(const Ref& v) const { return Proc<NumberTable::IsPOSNumber>()(v.get()) != 0; }
+bool Client::IsString(const Ref& v) const { return Proc<StringTable::IsPOSString>()(v.get()) != 0; }
+bool Client::IsUnicodeString(const Ref& v) const { return Proc<UnicodeTable::IsPOSUnicodeString>()(v.get()) != 0; }
+bool Client::IsBinData(const Ref& v) const { return Proc<BinDataTable::IsPOSBinData>()(v.get()) != 0; }
+bool Client::IsRawPointer(const Ref& v) const { return Proc<RawPointerTable::IsPOSRawPointer>()(v.get()) != 0; }
+bool Client::IsArray(const Ref& v) const { return Proc<ArrayTable::IsPOSArray>()(v.get()) != 0; }
+bool Client::IsDict(const Ref& v) const { return Proc<DictTable::IsPOSDict>()(v.get()) != 0; }
+double Client::GetNumber(const Ref& v) const { return Proc<NumberTable::Get>()(v.get()); }
+std::string Client::GetString(const Ref& v) const { return Proc<StringTable::Get>()(v.get()); }
+
+uint32_t Client::Count(const Ref& array) const { return Proc<ArrayTable::Count>()(array.get()); }
+Ref Client::GetAt(const Ref& array, uint32_t index) const {
+    return Ref::Take(Proc<ArrayTable::GetAt>()(array.get(), index));
+}
+void Client::Append(const Ref& array, const Ref& value) const { Proc<ArrayTable::Append>()(array.get(), value.get()); }
+void Client::SetAt(const Ref& array, uint32_t index, const Ref& value) const {
+    Proc<ArrayTable::SetAt>()(array.get(), index, value.get());
+}
+void Client::RemoveAt(const Ref& array, uint32_t index) const { Proc<ArrayTable::Remove>()(array.get(), index); }
+
+Ref Client::Clone(const Ref& v) const { return Ref::Take(Proc<Object::Clone>()(v.get())); }
+bool Client::IsEqual(const Ref& a, const Ref& b) const { return Proc<Object::IsEqual>()(a.get(), b.get()) != 0; }
 
 Ref Client::UnicodeString(const std::u16string& text) const {
     std::vector<uint16_t> units(text.begin(), text.end());
     units.push_back(0);
-    return Ref::Take(newUnicodeString(units.data()));
+    return Ref::Take(Proc<UnicodeTable::NewPOSUnicodeString>()(units.data()));
 }
 
 Ref Client::BinData(const char* typeName, std::string_view bytes) const {
-    return Ref::Take(newBinData(typeName, bytes.data(), static_cast<uint32_t>(bytes.size())));
+    return Ref::Take(Proc<BinDataTable::NewPOSBinData>()(typeName, bytes.data(), static_cast<uint32_t>(bytes.size())));
 }
 
 Ref Client::FromText(const char* text, long* errorOffset) const {
     const char* position = nullptr;
-    Ref value = Ref::Take(createFromText(text, &position));
+    Ref value = Ref::Take(Proc<Statics::CreateFromText>()(text, &position));
     if (errorOffset != nullptr) *errorOffset = position != nullptr ? position - text : -1;
     return value;
 }
 
 std::u16string Client::GetUnicodeString(const Ref& v) const {
-    const uint16_t* units = getUnicodeString(v.get());
+    const uint16_t* units = Proc<UnicodeTable::Get>()(v.get());
     std::u16string text;
     for (; units != nullptr && *units != 0; ++units) text.push_back(static_cast<char16_t>(*units));
     return text;
 }
 
 std::string Client::GetBinData(const Ref& v) const {
-    const auto* data = static_cast<const char*>(getBinData(v.get()));
-    return data != nullptr ? std::string(data, getBinDataSize(v.get())) : std::string();
+    const auto* data = static_cast<const char*>(Proc<BinDataTable::GetBinData>()(v.get()));
+    return data != nullptr ? std::string(data, Proc<BinDataTable::GetSize>()(v.get())) : std::string();
 }
 
 Ref Client::Get(const Ref& dict, const char* key) const {
     const Atom atom(key);
-    return Ref::Take(dictGet(dict.get(), atom.get()));
+    return Ref::Take(Proc<DictTable::Get>()(dict.get(), atom.get()));
 }
 
 Ref Client::DeepGet(const Ref& dict, const char* address) const {
     const Atom atom(address);
-    return Ref::Take(dictDeepGet(dict.get(), atom.get()));
+    return Ref::Take(Proc<DictTable::DeepGet>()(dict.get(), atom.get()));
 }
 
 void Client::Put(const Ref& dict, const char* key, const Ref& value) const {
     const Atom atom(key);
-    dictPut(dict.get(), atom.get(), value.get());
+    Proc<DictTable::Put>()(dict.get(), atom.get(), value.get());
 }
 
 void Client::Remove(const Ref& dict, const char* key) const {
     const Atom atom(key);
-    dictRemove(dict.get(), atom.get());
+    Proc<DictTable::Remove>()(dict.get(), atom.get());
 }
 
 std::vector<std::string> Client::Keys(const Ref& dict) const {
     std::vector<std::string> keys;
-    const Ref it = Ref::Take(newIterator(dict.get()));
+    const Ref it = Ref::Take(Proc<IteratorTable::NewPOSDictIterator>()(dict.get()));
     if (!it) return keys;
-    for (; iteratorIsDone(it.get()) == 0; iteratorNext(it.get())) keys.emplace_back(iteratorCurKey(it.get()));
+    for (; Proc<IteratorTable::IsDone>()(it.get()) == 0; Proc<IteratorTable::Next>()(it.get()))
+        keys.emplace_back(Proc<IteratorTable::CurKey>()(it.get()));
     return keys;
 }
 

@@ -1,5 +1,12 @@
 /* QELUtils binary interface: the procedures that the library publishes.
- * Typedef names are the proc-type names under which each row is registered. */
+ *
+ * Each interface is one list, QEL_ROWS_<interface>(ROW, NAMED), its rows in
+ * publication order, written as qelutils/qel_types.h describes:
+ * ROW(method, procType, result, (parameters)), procType being both the
+ * proc-type name of the row and its C typedef.
+ *
+ * A handle that a procedure returns carries no reference for the caller: a
+ * caller that keeps it takes one (the container AddRef). */
 #ifndef QELUTILS_POS_PROCS_H
 #define QELUTILS_POS_PROCS_H
 
@@ -9,108 +16,131 @@
 extern "C" {
 #endif
 
-/* POSObjectInterface */
-typedef QELContainerHandle (*POSObjectCloneProc)(QELContainerHandle object);
-typedef int32_t (*POSObjectIsEqualProc)(QELContainerHandle object, QELContainerHandle other);
+#define QEL_ROWS_POSObjectInterface(ROW, NAMED)                                            \
+    ROW(Clone, POSObjectCloneProc, QELContainerHandle, (QELContainerHandle object))         \
+    ROW(IsEqual, POSObjectIsEqualProc, int32_t, (QELContainerHandle object, QELContainerHandle other))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSObjectInterface)
 
-/* POSObjectStatics */
-typedef void (*POSObjectDebugDumpProc)(QELContainerHandle object);
-typedef void (*POSObjectDebugDumpWithHeaderProc)(QELContainerHandle object, const void* unused1,
-                                                 const void* unused2);
-typedef void (*POSObjectDebugDumpRewindProc)(QELContainerHandle object, const void* unused1,
-                                             const void* unused2);
-typedef QELContainerHandle (*POSObjectCreateFromTextProc)(const char* text, const char** errorPosition);
+/* The dumps write nothing; their further arguments are never read. */
+#define QEL_ROWS_POSObjectStatics(ROW, NAMED)                                                      \
+    ROW(DebugDump, POSObjectDebugDumpProc, void, (QELContainerHandle object))                       \
+    ROW(DebugDumpWithHeader, POSObjectDebugDumpWithHeaderProc, void,                                \
+        (QELContainerHandle object, const void* unused1, const void* unused2))                      \
+    ROW(DebugDumpRewind, POSObjectDebugDumpRewindProc, void,                                        \
+        (QELContainerHandle object, const void* unused1, const void* unused2))                      \
+    ROW(CreateFromText, POSObjectCreateFromTextProc, QELContainerHandle,                            \
+        (const char* text, const char** errorPosition)) /* null and the position on a syntax error */
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSObjectStatics)
 
-/* POSNumberInterface */
-typedef QELContainerHandle (*POSNumberNewPOSNumberProc)(double value);
-typedef int32_t (*POSNumberIsPOSNumberProc)(QELContainerHandle object);
-typedef double  (*POSNumberGetProc)(QELContainerHandle object);
+#define QEL_ROWS_POSNumberInterface(ROW, NAMED)                                      \
+    ROW(NewPOSNumber, POSNumberNewPOSNumberProc, QELContainerHandle, (double value))  \
+    ROW(IsPOSNumber, POSNumberIsPOSNumberProc, int32_t, (QELContainerHandle object))  \
+    ROW(Get, POSNumberGetProc, double, (QELContainerHandle object))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSNumberInterface)
 
-/* POSStringInterface */
-typedef QELContainerHandle (*POSStringNewPOSStringProc)(const char* text);
-typedef int32_t     (*POSStringIsPOSStringProc)(QELContainerHandle object);
-typedef const char* (*POSStringGetProc)(QELContainerHandle object);
+#define QEL_ROWS_POSStringInterface(ROW, NAMED)                                          \
+    ROW(NewPOSString, POSStringNewPOSStringProc, QELContainerHandle, (const char* text))  \
+    ROW(IsPOSString, POSStringIsPOSStringProc, int32_t, (QELContainerHandle object))      \
+    ROW(Get, POSStringGetProc, const char*, (QELContainerHandle object)) /* "" on failure */
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSStringInterface)
 
-/* POSUnicodeStringInterface */
-typedef QELContainerHandle (*POSUnicodeStringNewPOSUnicodeStringProc)(const uint16_t* text);
-typedef int32_t         (*POSUnicodeStringIsPOSUnicodeStringProc)(QELContainerHandle object);
-typedef const uint16_t* (*POSUnicodeStringGetProc)(QELContainerHandle object);
+#define QEL_ROWS_POSUnicodeStringInterface(ROW, NAMED)                                                   \
+    ROW(NewPOSUnicodeString, POSUnicodeStringNewPOSUnicodeStringProc, QELContainerHandle,                 \
+        (const uint16_t* text))                                                                           \
+    ROW(IsPOSUnicodeString, POSUnicodeStringIsPOSUnicodeStringProc, int32_t, (QELContainerHandle object)) \
+    ROW(Get, POSUnicodeStringGetProc, const uint16_t*, (QELContainerHandle object))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSUnicodeStringInterface)
 
-/* POSBinDataInterface */
-typedef QELContainerHandle (*POSBinDataNewPOSBinDataProc)(const char* typeName, const void* data,
-                                                          uint32_t size);
-typedef int32_t     (*POSBinDataIsPOSBinDataProc)(QELContainerHandle object);
-typedef const char* (*POSBinDataGetTypeNameProc)(QELContainerHandle object);
-typedef const void* (*POSBinDataGetBinDataProc)(QELContainerHandle object);
-typedef uint32_t    (*POSBinDataGetSizeProc)(QELContainerHandle object);
+#define QEL_ROWS_POSBinDataInterface(ROW, NAMED)                                                 \
+    ROW(NewPOSBinData, POSBinDataNewPOSBinDataProc, QELContainerHandle,                           \
+        (const char* typeName, const void* data, uint32_t size)) /* copies the bytes */            \
+    ROW(IsPOSBinData, POSBinDataIsPOSBinDataProc, int32_t, (QELContainerHandle object))           \
+    ROW(GetTypeName, POSBinDataGetTypeNameProc, const char*, (QELContainerHandle object))         \
+    ROW(GetBinData, POSBinDataGetBinDataProc, const void*, (QELContainerHandle object))           \
+    ROW(GetSize, POSBinDataGetSizeProc, uint32_t, (QELContainerHandle object))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSBinDataInterface)
 
-/* POSRawPointerInterface */
-typedef QELContainerHandle (*POSRawPointerNewPOSRawPointerProc)(void* pointer,
-                                                                QELRawPointerReleaseProc release);
-typedef int32_t (*POSRawPointerIsPOSRawPointerProc)(QELContainerHandle object);
-typedef void*   (*POSRawPointerGetRawPointerProc)(QELContainerHandle object);
-typedef QELRawPointerReleaseProc (*POSRawPointerGetReleaseProcProc)(QELContainerHandle object);
+#define QEL_ROWS_POSRawPointerInterface(ROW, NAMED)                                                     \
+    ROW(NewPOSRawPointer, POSRawPointerNewPOSRawPointerProc, QELContainerHandle,                         \
+        (void* pointer, QELRawPointerReleaseProc release))                                               \
+    ROW(IsPOSRawPointer, POSRawPointerIsPOSRawPointerProc, int32_t, (QELContainerHandle object))         \
+    ROW(GetRawPointer, POSRawPointerGetRawPointerProc, void*, (QELContainerHandle object))               \
+    ROW(GetReleaseProc, POSRawPointerGetReleaseProcProc, QELRawPointerReleaseProc, (QELContainerHandle object))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSRawPointerInterface)
 
-/* POSArrayInterface */
-typedef QELContainerHandle (*POSArrayNewPOSArrayProc)(void);
-typedef int32_t  (*POSArrayIsPOSArrayProc)(QELContainerHandle object);
-typedef QELContainerHandle (*POSArrayGetAtProc)(QELContainerHandle array, uint32_t index);
-typedef uint32_t (*POSArrayCountProc)(QELContainerHandle array);
-typedef void     (*POSArraySetAtProc)(QELContainerHandle array, uint32_t index, QELContainerHandle value);
-typedef void     (*POSArrayAppendProc)(QELContainerHandle array, QELContainerHandle value);
-typedef void     (*POSArrayRemoveProc)(QELContainerHandle array, uint32_t index);
+#define QEL_ROWS_POSArrayInterface(ROW, NAMED)                                                             \
+    ROW(NewPOSArray, POSArrayNewPOSArrayProc, QELContainerHandle, (void))                                   \
+    ROW(IsPOSArray, POSArrayIsPOSArrayProc, int32_t, (QELContainerHandle object))                           \
+    ROW(GetAt, POSArrayGetAtProc, QELContainerHandle, (QELContainerHandle array, uint32_t index))           \
+    ROW(Count, POSArrayCountProc, uint32_t, (QELContainerHandle array))                                     \
+    ROW(SetAt, POSArraySetAtProc, void, (QELContainerHandle array, uint32_t index, QELContainerHandle value)) \
+    ROW(Append, POSArrayAppendProc, void, (QELContainerHandle array, QELContainerHandle value))             \
+    ROW(Remove, POSArrayRemoveProc, void, (QELContainerHandle array, uint32_t index))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSArrayInterface)
 
-/* POSDictInterface */
-typedef QELContainerHandle (*POSDictNewPOSDictProc)(void);
-typedef int32_t (*POSDictIsPOSDictProc)(QELContainerHandle object);
-typedef QELContainerHandle (*POSDictGetProc)(QELContainerHandle dict, QELStringAtom key);
-typedef QELContainerHandle (*POSDictDeepGetProc)(QELContainerHandle dict, QELStringAtom address);
-typedef void (*POSDictPutProc)(QELContainerHandle dict, QELStringAtom key, QELContainerHandle value);
-typedef void (*POSDictRemoveProc)(QELContainerHandle dict, QELStringAtom key);
+#define QEL_ROWS_POSDictInterface(ROW, NAMED)                                                              \
+    ROW(NewPOSDict, POSDictNewPOSDictProc, QELContainerHandle, (void))                                      \
+    ROW(IsPOSDict, POSDictIsPOSDictProc, int32_t, (QELContainerHandle object))                              \
+    ROW(Get, POSDictGetProc, QELContainerHandle, (QELContainerHandle dict, QELStringAtom key))              \
+    ROW(DeepGet, POSDictDeepGetProc, QELContainerHandle, (QELContainerHandle dict, QELStringAtom address))  \
+    ROW(Put, POSDictPutProc, void, (QELContainerHandle dict, QELStringAtom key, QELContainerHandle value))  \
+    ROW(Remove, POSDictRemoveProc, void, (QELContainerHandle dict, QELStringAtom key))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSDictInterface)
 
-/* POSDictIteratorInterface */
-typedef QELContainerHandle (*POSDictIteratorNewPOSDictIteratorProc)(QELContainerHandle dict);
-typedef void        (*POSDictIteratorBeginProc)(QELContainerHandle iterator);
-typedef void        (*POSDictIteratorNextProc)(QELContainerHandle iterator);
-typedef int32_t     (*POSDictIteratorIsDoneProc)(QELContainerHandle iterator);
-typedef const char* (*POSDictIteratorCurKeyProc)(QELContainerHandle iterator);
+#define QEL_ROWS_POSDictIteratorInterface(ROW, NAMED)                                                   \
+    ROW(NewPOSDictIterator, POSDictIteratorNewPOSDictIteratorProc, QELContainerHandle,                   \
+        (QELContainerHandle dict))                                                                       \
+    ROW(Begin, POSDictIteratorBeginProc, void, (QELContainerHandle iterator))                            \
+    ROW(Next, POSDictIteratorNextProc, void, (QELContainerHandle iterator))                              \
+    ROW(IsDone, POSDictIteratorIsDoneProc, int32_t, (QELContainerHandle iterator))                       \
+    ROW(CurKey, POSDictIteratorCurKeyProc, const char*, (QELContainerHandle iterator))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSDictIteratorInterface)
 
-/* POSStreamerInterface */
-typedef QELContainerHandle (*POSStreamerNewPOSStreamerProc)(void);
-typedef int32_t (*POSStreamerSerializeProc)(QELContainerHandle streamer, QELContainerHandle stream,
-                                            QELContainerHandle object, const char* version);
-typedef QELContainerHandle (*POSStreamerDeserializeProc)(QELContainerHandle streamer,
-                                                         QELContainerHandle stream);
+#define QEL_ROWS_POSStreamerInterface(ROW, NAMED)                                                     \
+    ROW(NewPOSStreamer, POSStreamerNewPOSStreamerProc, QELContainerHandle, (void))                     \
+    ROW(Serialize, POSStreamerSerializeProc, int32_t,                                                  \
+        (QELContainerHandle streamer, QELContainerHandle stream, QELContainerHandle object,            \
+         const char* version)) /* null version: the newest */                                          \
+    ROW(Deserialize, POSStreamerDeserializeProc, QELContainerHandle,                                   \
+        (QELContainerHandle streamer, QELContainerHandle stream))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSStreamerInterface)
 
-/* POSValidatorInterface */
-typedef int32_t (*POSValidatorValidateProc)(QELContainerHandle validator, QELContainerHandle value,
-                                            QELStringAtom typeName, QELReportProc report);
+#define QEL_ROWS_POSValidatorInterface(ROW, NAMED)                                              \
+    ROW(Validate, POSValidatorValidateProc, int32_t,                                             \
+        (QELContainerHandle validator, QELContainerHandle value, QELStringAtom typeName,         \
+         QELReportProc report))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSValidatorInterface)
 
-/* POSStructValidatorInterface */
-typedef QELContainerHandle (*POSStructValidatorNewStructValidatorProc)(QELContainerHandle schema);
-typedef void    (*POSStructValidatorRegisterCallbackProc)(QELContainerHandle validator,
-                                                          QELStringAtom typeName, QELCheckProc check,
-                                                          void* clientData);
-typedef int32_t (*POSStructValidatorValidateSchemaProc)(QELContainerHandle schema, QELReportProc report);
+#define QEL_ROWS_POSStructValidatorInterface(ROW, NAMED)                                                  \
+    ROW(NewPOSStructValidator, POSStructValidatorNewStructValidatorProc, QELContainerHandle,              \
+        (QELContainerHandle schema))                                                                       \
+    ROW(RegisterCallbackProc, POSStructValidatorRegisterCallbackProc, void,                                \
+        (QELContainerHandle validator, QELStringAtom typeName, QELCheckProc check, void* clientData))      \
+    ROW(ValidateSchema, POSStructValidatorValidateSchemaProc, int32_t,                                     \
+        (QELContainerHandle schema, QELReportProc report))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_POSStructValidatorInterface)
 
-/* QELUtilsTempFileStreamFactory */
-typedef QELErrorHandle (*_QELUtilsNewTempFileStreamProc_NewTempFileStream)(QELContainerHandle* out,
-                                                                           const char* prefix,
-                                                                           const char* extension,
-                                                                           const char* mode);
+#define QEL_ROWS_QELUtilsTempFileStreamFactory(ROW, NAMED)                                          \
+    ROW(NewTempFileStream, _QELUtilsNewTempFileStreamProc_NewTempFileStream, QELErrorHandle,          \
+        (QELContainerHandle* out, const char* prefix, const char* extension, const char* mode))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_QELUtilsTempFileStreamFactory)
 
-/* QELUtilsDirInterface: every procedure returns an error handle, out arguments first. */
-typedef QELErrorHandle (*QELUtilsDirGetTempDir)(QELContainerHandle* out);
-typedef QELErrorHandle (*QELUtilsDirGetCurrent)(QELContainerHandle* out);
-typedef QELErrorHandle (*QELUtilsDirNewQELUtilsDir)(QELContainerHandle* out, QELStringAtom path);
-typedef QELErrorHandle (*QELUtilsDirFileExists)(uint8_t* out, QELContainerHandle dir, QELStringAtom name);
-typedef QELErrorHandle (*QELUtilsDirDelete)(QELContainerHandle dir, QELStringAtom name);
-typedef QELErrorHandle (*QELUtilsDirRename)(QELContainerHandle dir, QELStringAtom oldName,
-                                            QELStringAtom newName);
-typedef QELErrorHandle (*QELUtilsDirGetFilePathSpec)(QELStringAtom* out, QELContainerHandle dir,
-                                                     QELStringAtom name);
-typedef QELErrorHandle (*QELUtilsDirCreateUniqueFilename)(QELStringAtom* out, QELContainerHandle dir,
-                                                          QELStringAtom prefix, QELStringAtom extension);
+/* Every procedure returns an error handle (null on success), out arguments
+ * first, written only on success. */
+#define QEL_ROWS_QELUtilsDirInterface(ROW, NAMED)                                                     \
+    ROW(GetTempDir, QELUtilsDirGetTempDir, QELErrorHandle, (QELContainerHandle* out))                  \
+    ROW(GetCurrent, QELUtilsDirGetCurrent, QELErrorHandle, (QELContainerHandle* out))                  \
+    ROW(NewQELUtilsDir, QELUtilsDirNewQELUtilsDir, QELErrorHandle, (QELContainerHandle* out, QELStringAtom path)) \
+    ROW(FileExists, QELUtilsDirFileExists, QELErrorHandle,                                             \
+        (uint8_t* out, QELContainerHandle dir, QELStringAtom name))                                    \
+    ROW(Delete, QELUtilsDirDelete, QELErrorHandle, (QELContainerHandle dir, QELStringAtom name))      \
+    ROW(Rename, QELUtilsDirRename, QELErrorHandle,                                                     \
+        (QELContainerHandle dir, QELStringAtom oldName, QELStringAtom newName))                        \
+    ROW(GetFilePathSpec, QELUtilsDirGetFilePathSpec, QELErrorHandle,                                   \
+        (QELStringAtom* out, QELContainerHandle dir, QELStringAtom name))                              \
+    ROW(CreateUniqueFilename, QELUtilsDirCreateUniqueFilename, QELErrorHandle,                         \
+        (QELStringAtom* out, QELContainerHandle dir, QELStringAtom prefix, QELStringAtom extension))
+QEL_DECLARE_PROC_TYPES(QEL_ROWS_QELUtilsDirInterface)
 
 #ifdef __cplusplus
 }

@@ -177,16 +177,13 @@ QELErrorHandle CreateUniqueFilename(QELStringAtom* out, QELContainerHandle dir, 
 
 }  // namespace
 
-const ProcRegistration kDirRows[9] = {
-    {"GetTempDir", "QELUtilsDirGetTempDir", ProcAddress(&GetTempDir)},
-    {"GetCurrent", "QELUtilsDirGetCurrent", ProcAddress(&GetCurrent)},
-    {"NewQELUtilsDir", "QELUtilsDirNewQELUtilsDir", ProcAddress(&NewQELUtilsDir)},
-    {"FileExists", "QELUtilsDirFileExists", ProcAddress(&FileExists)},
-    {"Delete", "QELUtilsDirDelete", ProcAddress(&Delete)},
-    {"Rename", "QELUtilsDirRename", ProcAddress(&Rename)},
-    {"GetFilePathSpec", "QELUtilsDirGetFilePathSpec", ProcAddress(&GetFilePathSpec)},
-    {"CreateUniqueFilename", "QELUtilsDirCreateUniqueFilename", ProcAddress(&CreateUniqueFilename)},
-    {"", "", nullptr},
-};
+Publication<contract::QELUtilsDirInterface> DirTable() noexcept {
+    using Dir = contract::QELUtilsDirInterface;
+    return Publication(Publish<Dir::GetTempDir>(&GetTempDir), Publish<Dir::GetCurrent>(&GetCurrent),
+                       Publish<Dir::NewQELUtilsDir>(&NewQELUtilsDir), Publish<Dir::FileExists>(&FileExists),
+                       Publish<Dir::Delete>(&Delete), Publish<Dir::Rename>(&Rename),
+                       Publish<Dir::GetFilePathSpec>(&GetFilePathSpec),
+                       Publish<Dir::CreateUniqueFilename>(&CreateUniqueFilename));
+}
 
 }  // namespace QEL_T_MT

@@ -27,7 +27,7 @@ private:
     QELStringAtomRef path_;
 };
 
-// The eight rows of QELUtilsDirInterface, in publication order.
-extern const ProcRegistration kDirRows[9];
+// QELUtilsDirInterface with its eight procedures.
+Publication<contract::QELUtilsDirInterface> DirTable() noexcept;
 
 }  // namespace QEL_T_MT

@@ -7,20 +7,15 @@
 
 namespace {
 
-bool Publish() {
-    using namespace QEL_T_MT;
-    if (!RegisterProcTable(kDirRows, RowCount(kDirRows), "QELUtilsDirInterface")) return false;
-    const ProcRegistration factory[] = {
-        {"NewTempFileStream", "_QELUtilsNewTempFileStreamProc_NewTempFileStream", ProcAddress(&NewTempFileStream)},
-        {"", "", nullptr},
-    };
-    return RegisterProcTable(factory, RowCount(factory), "QELUtilsTempFileStreamFactory");
+auto Tables() noexcept {
+    using QEL_T_MT::Publish;
+    using Factory = qelutils::contract::QELUtilsTempFileStreamFactory;
+    return std::tuple(QEL_T_MT::DirTable(),
+                      QEL_T_MT::Publication(Publish<Factory::NewTempFileStream>(&QEL_T_MT::NewTempFileStream)));
 }
 
-void Withdraw() noexcept {
-    QEL_T_MT::WithdrawInterface("QELUtilsDirInterface");
-    QEL_T_MT::WithdrawInterface("QELUtilsTempFileStreamFactory");
-}
+bool Publish() { return QEL_T_MT::RegisterProcTables(Tables()); }
+void Withdraw() noexcept { QEL_T_MT::WithdrawInterfaces(Tables()); }
 
 }  // namespace
 

@@ -10,40 +10,17 @@ namespace QEL_T_MT {
 namespace {
 
 // The library's own directory interface, reached through the host as any
-// client reaches it.
-constexpr ProcImport kDirRows[] = {
-    {"GetTempDir", "QELUtilsDirGetTempDir"},
-    {"GetCurrent", "QELUtilsDirGetCurrent"},
-    {"NewQELUtilsDir", "QELUtilsDirNewQELUtilsDir"},
-    {"FileExists", "QELUtilsDirFileExists"},
-    {"Delete", "QELUtilsDirDelete"},
-    {"Rename", "QELUtilsDirRename"},
-    {"GetFilePathSpec", "QELUtilsDirGetFilePathSpec"},
-    {"CreateUniqueFilename", "QELUtilsDirCreateUniqueFilename"},
-    {"", ""},
-};
-enum DirSlot : uint32_t { GetTempDir, GetCurrent, NewDir, FileExists, Delete, Rename, GetFilePathSpec, CreateUnique };
-
-std::atomic<void*> gDirSlots[RowCount(kDirRows)];
-HostProcTable gDirTable{"QELUtilsDirInterface", kDirRows, RowCount(kDirRows), gDirSlots, {0}, {false}};
-
-template <class Proc>
-Proc Dir(uint32_t slot) {
-    std::atomic<void*>* table = CurrentProcTable(gDirTable);
-    if (table == nullptr) ThrowQELError("Missing Interface", "QEL", 0);
-    return Slot<Proc>(table, slot);
-}
-
-std::atomic<void*>* Factory() { return RequireTable(HostInterface::StreamFactory); }
+// client reaches it; and the host's stream factory.
+using Dir = contract::QELUtilsDirInterface;
+using Factory = contract::QELStreamFactoryInterface;
 
 // A file stream on the named file of the directory.
 HostStreamRef OpenFile(const QELContainerRef& directory, const QELStringAtomRef& name, const char* mode) {
     QELStringAtom path = nullptr;
-    CheckHostResult(Dir<QELUtilsDirGetFilePathSpec>(GetFilePathSpec)(&path, directory.handle(), name.atom()));
+    CheckHostResult(RequireProc<Dir::GetFilePathSpec>()(&path, directory.handle(), name.atom()));
     const QELStringAtomRef pathRef(path, true);
     QELContainerHandle stream = nullptr;
-    CheckHostResult(Slot<QELNewPositionableFileStreamProc>(Factory(), slot::NewPositionableFileStream)(
-        &stream, pathRef.text(), mode));
+    CheckHostResult(RequireProc<Factory::NewPositionableFileStream>()(&stream, pathRef.text(), mode));
     return HostStreamRef(stream);
 }
 
@@ -61,11 +38,10 @@ TempFileStream::~TempFileStream() {
         // Close the file first (by putting an empty memory stream in its
         // place): an open file cannot be deleted everywhere.
         QELContainerHandle memory = nullptr;
-        CheckHostResult(
-            Slot<QELNewPositionableMemoryStreamProc>(Factory(), slot::NewPositionableMemoryStream)(&memory));
+        CheckHostResult(RequireProc<Factory::NewPositionableMemoryStream>()(&memory));
         fileStream_ = HostStreamRef(memory);
         if (deleteOnClose_)
-            CheckHostResult(Dir<QELUtilsDirDelete>(Delete)(directory_.handle(), fileName_.atom()));
+            CheckHostResult(RequireProc<Dir::Delete>()(directory_.handle(), fileName_.atom()));
     } catch (...) {
         // The file stays; nothing else is lost.
     }
@@ -90,12 +66,12 @@ QELErrorHandle NewTempFileStream(QELContainerHandle* out, const char* prefix, co
         const QELStringAtomRef modeAtom(mode);
 
         QELContainerHandle dirHandle = nullptr;
-        CheckHostResult(Dir<QELUtilsDirGetTempDir>(GetTempDir)(&dirHandle));
+        CheckHostResult(RequireProc<Dir::GetTempDir>()(&dirHandle));
         QELContainerRef directory(dirHandle);
 
         QELStringAtom name = nullptr;
-        CheckHostResult(Dir<QELUtilsDirCreateUniqueFilename>(CreateUnique)(&name, directory.handle(),
-                                                                            prefixAtom.atom(), extensionAtom.atom()));
+        CheckHostResult(RequireProc<Dir::CreateUniqueFilename>()(&name, directory.handle(), prefixAtom.atom(),
+                                                                 extensionAtom.atom()));
         QELStringAtomRef fileName(name, true);
 
         HostStreamRef file = OpenFile(directory, fileName, modeAtom.text());

@@ -25,7 +25,7 @@ QELErrorHandle MakeHandle(Make&& make) noexcept {
         return nullptr;
     QELErrorHandle handle = nullptr;
     try {
-        if (CurrentTable(HostInterface::Error) != nullptr) handle = make();
+        if (CurrentTable<host::Errors>() != nullptr) handle = make();
     } catch (...) {
     }
     SetThreadValue(ThreadValue::MakingError, 0);

@@ -19,17 +19,18 @@ void NoopErrorRelease(QELErrorHandle) {}
 void NoopBufferRelease(QELSharedBuffHandle) {}
 void NoopFree(void*) {}
 
-void SetSlot(HostInterface which, uint32_t index, void* proc) noexcept {
-    TableOf(which).slots[index].store(proc, std::memory_order_relaxed);
+template <auto S>
+void SetNoop(ProcTypeOf<S> proc) noexcept {
+    SetProc<S>(TableFor<TableOf<S>>().slots, proc);
 }
 
 // Static construction: the marker, and the no-op procedures that let the
 // process-wide error object and container references be destroyed unbound.
 struct StaticConstruction final {
     StaticConstruction() noexcept {
-        SetSlot(HostInterface::Error, slot::ErrorAddRef, ProcAddress(&NoopErrorAddRef));
-        SetSlot(HostInterface::Error, slot::ErrorRelease, ProcAddress(&NoopErrorRelease));
-        SetSlot(HostInterface::Container, slot::ContainerRelease, ProcAddress(&NoopContainerRelease));
+        SetNoop<contract::QELErrorInterface::AddRef>(&NoopErrorAddRef);
+        SetNoop<contract::QELErrorInterface::Release>(&NoopErrorRelease);
+        SetNoop<contract::QELContainerInterface::Release>(&NoopContainerRelease);
         g_binding.staticConstructionMarker = kStaticConstructionMarker;
     }
 };
@@ -37,29 +38,20 @@ QEL_PROCESS_WIDE StaticConstruction gStaticConstruction;
 
 }  // namespace
 
-std::atomic<void*>* CurrentProcTable(HostProcTable& t) {
+std::atomic<void*>* RefreshProcTable(HostProcTable& t) {
     const volatile uint32_t* counter = g_binding.unregisterCounter;
     if (counter == nullptr || g_binding.detached) return nullptr;
     const uint32_t now = *counter;
     if (t.filled.load(std::memory_order_acquire) && t.generation.load(std::memory_order_acquire) == now)
         return t.slots;
     if (!ImportProcTable(t.rows, t.count, t.interfaceName, t.slots)) {
-        if (&t == &TableOf(HostInterface::StreamFactory)) t.slots[0].store(nullptr);
+        if (&t == &TableFor<contract::QELStreamFactoryInterface>()) t.slots[0].store(nullptr);
         return nullptr;
     }
     t.generation.store(now, std::memory_order_release);
     t.filled.store(true, std::memory_order_release);
     return t.slots;
 }
-
-namespace {
-
-template <class Proc>
-Proc Resolve(QELResolverProc r, const char* name) {
-    return ProcCast<Proc>(r("QEL", name, name));
-}
-
-}  // namespace
 
 bool ImportProcTable(const ProcImport* rows, uint32_t count, const char* interfaceName,
                      std::atomic<void*>* slots) {
@@ -78,23 +70,16 @@ bool ImportProcTable(const ProcImport* rows, uint32_t count, const char* interfa
 
 bool RegisterProcTable(const ProcRegistration* rows, uint32_t count, const char* interfaceName) {
     for (uint32_t i = 0; i < count; ++i) {
-        if (g_binding.registerProcAddress(interfaceName, rows[i].methodName, rows[i].procTypeName,
-                                          rows[i].proc) == 0)
+        if (CoreProc<contract::QEL::QELRegisterProcAddress>()(interfaceName, rows[i].methodName,
+                                                               rows[i].procTypeName, rows[i].proc) == 0)
             return false;
     }
     return true;
 }
 
-std::atomic<void*>* CurrentTable(HostInterface which) { return CurrentProcTable(TableOf(which)); }
+void ThrowMissingInterface() { ThrowQELError("Missing Interface", "QEL", 0); }
 
-std::atomic<void*>* RequireTable(HostInterface which) {
-    std::atomic<void*>* t = CurrentProcTable(TableOf(which));
-    if (t == nullptr) ThrowQELError("Missing Interface", "QEL", 0);
-    return t;
-}
-
-std::atomic<void*>* ReleaseTable(HostInterface which) noexcept {
-    HostProcTable& t = TableOf(which);
+std::atomic<void*>* ReleaseProcTable(HostProcTable& t) noexcept {
     try {
         if (std::atomic<void*>* current = CurrentProcTable(t)) return current;
     } catch (...) {
@@ -115,34 +100,29 @@ bool Bind(QELResolverProc resolver) {
     b.resolver = resolver;
 
     // All five are resolved before any is tested.
-    b.registerProcAddress = Resolve<QELRegisterProcAddressProc>(resolver, "QELRegisterProcAddress");
-    b.reportError = Resolve<QELReportErrorProc>(resolver, "QELReportError");
-    b.unregisterInterface = Resolve<QELUnregisterInterfaceProc>(resolver, "QELUnregisterInterface");
-    b.getUnregisterCountAddr =
-        Resolve<QELGetUnregisterCountAddrProc>(resolver, "QELGetUnregisterCountAddr");
-    b.isMultiThreaded = Resolve<QELIsMultiThreadedProc>(resolver, "QELIsMultiThreaded");
-    if (b.registerProcAddress == nullptr || b.reportError == nullptr || b.unregisterInterface == nullptr ||
-        b.getUnregisterCountAddr == nullptr || b.isMultiThreaded == nullptr)
-        return false;
+    using contract::QEL;
+    for (uint32_t i = 0; i < QEL::kCount; ++i)
+        b.core[i] = resolver(QEL::kName, QEL::kRows[i].methodName, QEL::kRows[i].procTypeName);
+    for (void* proc : b.core)
+        if (proc == nullptr) return false;
 
-    b.unregisterCounter = b.getUnregisterCountAddr();
+    b.unregisterCounter = CoreProc<QEL::QELGetUnregisterCountAddr>()();
     b.bindingComplete = false;
     if (b.unregisterCounter == nullptr) return false;
 
     if (b.staticConstructionMarker != kStaticConstructionMarker) return false;
-    std::atomic<void*>* containers = CurrentTable(HostInterface::Container);
+    std::atomic<void*>* containers = CurrentTable<contract::QELContainerInterface>();
     if (containers == nullptr) return false;
-    b.offsetToPrimaryInstance =
-        Slot<QELGetOffsetToPrimaryInstProc>(containers, slot::GetOffsetToPrimaryInstance)();
+    b.offsetToPrimaryInstance = Proc<contract::QELContainerInterface::GetOffsetToPrimaryInstance>(containers)();
 
-    std::atomic<void*>* errors = CurrentTable(HostInterface::Error);
+    std::atomic<void*>* errors = CurrentTable<contract::QELErrorInterface>();
     if (errors == nullptr) return false;
-    QELErrorHandle generic = Slot<QELGetCoreErrorProc>(errors, slot::GetCoreError)(0);
+    QELErrorHandle generic = Proc<contract::QELErrorInterface::GetCoreError>(errors)(0);
     if (generic == nullptr) return false;
     GenericError().Adopt(generic);
 
-    if (CurrentTable(HostInterface::String) == nullptr) return false;
-    RequireTable(HostInterface::Memory);
+    if (CurrentTable<contract::QELStringInterface>() == nullptr) return false;
+    RequireTable<contract::QELMemoryInterface>();
 
     b.bindingComplete = true;
     return LazyTerminate::InitializeAll();
@@ -156,20 +136,21 @@ void Unbind() noexcept {
 }
 
 void ReportToHost(const char* message) noexcept {
-    if (g_binding.resolver != nullptr && g_binding.reportError != nullptr) g_binding.reportError(message);
+    const auto report = CoreProc<contract::QEL::QELReportError>();
+    if (g_binding.resolver != nullptr && report != nullptr) report(message);
 }
 
 void WithdrawInterface(const char* interfaceName) noexcept {
-    if (g_binding.unregisterInterface != nullptr) g_binding.unregisterInterface(interfaceName);
+    if (const auto withdraw = CoreProc<contract::QEL::QELUnregisterInterface>()) withdraw(interfaceName);
 }
 
 void ReplaceReleaseProcsByNoops() noexcept {
-    SetSlot(HostInterface::Container, slot::ContainerRelease, ProcAddress(&NoopContainerRelease));
-    SetSlot(HostInterface::String, slot::DeleteStringAtom, ProcAddress(&NoopDeleteAtom));
-    SetSlot(HostInterface::Error, slot::ErrorAddRef, ProcAddress(&NoopErrorAddRef));
-    SetSlot(HostInterface::Error, slot::ErrorRelease, ProcAddress(&NoopErrorRelease));
-    SetSlot(HostInterface::SharedBuff, slot::BufferRelease, ProcAddress(&NoopBufferRelease));
-    SetSlot(HostInterface::Memory, slot::Free, ProcAddress(&NoopFree));
+    SetNoop<contract::QELContainerInterface::Release>(&NoopContainerRelease);
+    SetNoop<contract::QELStringInterface::DeleteStringAtom>(&NoopDeleteAtom);
+    SetNoop<contract::QELErrorInterface::AddRef>(&NoopErrorAddRef);
+    SetNoop<contract::QELErrorInterface::Release>(&NoopErrorRelease);
+    SetNoop<contract::QELSharedBuffInterface::Release>(&NoopBufferRelease);
+    SetNoop<contract::QELMemoryInterface::Free>(&NoopFree);
     // From now on the tables stand as they are: the host may be gone.
     g_binding.detached = true;
 }

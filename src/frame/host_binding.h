@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <tuple>
+#include <type_traits>
 
 #include "frame/proc_table.h"
 #include "qelutils/qel_types.h"
@@ -13,11 +15,8 @@ namespace QEL_T_MT {
 
 struct HostBinding final {
     QELResolverProc resolver;
-    QELRegisterProcAddressProc registerProcAddress;
-    QELReportErrorProc reportError;
-    QELUnregisterInterfaceProc unregisterInterface;
-    QELGetUnregisterCountAddrProc getUnregisterCountAddr;
-    QELIsMultiThreadedProc isMultiThreaded;
+    // The core procedures, in the order of their table.
+    void* core[contract::QEL::kCount];
     const volatile uint32_t* unregisterCounter;
     bool bindingComplete;
     int32_t offsetToPrimaryInstance;
@@ -29,42 +28,13 @@ struct HostBinding final {
 extern HostBinding g_binding;
 inline constexpr uint32_t kStaticConstructionMarker = 13;
 
-enum class HostInterface : uint8_t {
-    String,
-    Error,
-    Memory,
-    Container,
-    SharedBuff,
-    StreamFactory,
-    Cache,
-};
+template <auto S>
+inline ProcTypeOf<S> CoreProc() noexcept {
+    static_assert(std::is_same_v<TableOf<S>, contract::QEL>, "a core procedure");
+    return reinterpret_cast<ProcTypeOf<S>>(g_binding.core[S]);
+}
 
-// Slot indexes, in the order of each interface's import table.
-namespace slot {
-enum String : uint32_t { NewStringAtom, DeleteStringAtom, GetCString, AddRefAtom, StringCount };
-enum Error : uint32_t {
-    NewError, GetCoreError, ErrorAddRef, ErrorRelease, GetErrorMessage, GetComponent, GetID,
-    GetErrorInfo, ErrorCount
-};
-enum Memory : uint32_t { Alloc, Realloc, Free, GetBlockSize, MemoryCount };
-enum Container : uint32_t {
-    NewFullContainer, NewContainer, CloneContainer, ContainerAddRef, ContainerRelease,
-    DecrementWithoutDelete, DeleteUnownedContainer, RegisterInterface, RegisterInstance,
-    GetMethod, GetParentMethod, GetInstance, NGetInstance, GetSignature, DebugGetRefCountAddr,
-    GetOffsetToPrimaryInstance, ContainerCount
-};
-enum SharedBuff : uint32_t {
-    NewBuffer, DeleteUnowned, BufferAddRef, BufferRelease, GetBuffer, GetSize, SharedBuffCount
-};
-enum StreamFactory : uint32_t {
-    NewPositionableMemoryStream, NewPositionableBufferStream, NewPositionableFileStream,
-    NewClientSimpleStream, NewClientRewindableStream, NewClientPositionableStream,
-    StreamFactoryCount
-};
-inline constexpr uint32_t CacheCount = 23;
-}  // namespace slot
-
-// A host interface's proc table as the library keeps it.
+// A proc table imported through the resolver, as the library keeps it.
 struct HostProcTable final {
     const char* interfaceName;
     const ProcImport* rows;
@@ -74,30 +44,69 @@ struct HostProcTable final {
     std::atomic<bool> filled;
 };
 
+// The one process-wide table of an interface: the host's interfaces, and
+// the library's own imported back for its own use. Zero at load, before
+// any dynamic initialisation runs.
+template <class Interface>
+struct ImportedTable final {
+    static inline std::atomic<void*> slots[Interface::kCount];
+    static constinit inline HostProcTable table{Interface::kName, Interface::kRows, Interface::kCount, slots,
+                                                {0}, {false}};
+};
+
+template <class Interface>
+inline HostProcTable& TableFor() noexcept {
+    return ImportedTable<Interface>::table;
+}
+
 // Binding and unbinding (called by the lifecycle only).
 bool Bind(QELResolverProc resolver);
 void Unbind() noexcept;
 
-// The table of an interface, filled and current, or null when it cannot be
-// filled (binding in progress, nothing bound).
-std::atomic<void*>* CurrentTable(HostInterface which);
+// Fills a stale table (also the first time); null when it cannot be filled
+// (binding in progress, nothing bound).
+std::atomic<void*>* RefreshProcTable(HostProcTable& table);
+
+// A table, filled and current, or null when it cannot be filled. The
+// current case is one read of the host's counter and two loads.
+inline std::atomic<void*>* CurrentProcTable(HostProcTable& table) {
+    const volatile uint32_t* counter = g_binding.unregisterCounter;
+    if (counter != nullptr && !g_binding.detached && table.filled.load(std::memory_order_acquire) &&
+        table.generation.load(std::memory_order_acquire) == *counter)
+        return table.slots;
+    return RefreshProcTable(table);
+}
+template <class Interface>
+inline std::atomic<void*>* CurrentTable() {
+    return CurrentProcTable(TableFor<Interface>());
+}
+
 // The same, throwing CQELError "Missing Interface" instead of returning null.
-std::atomic<void*>* RequireTable(HostInterface which);
+[[noreturn]] void ThrowMissingInterface();
+inline std::atomic<void*>* RequireProcTable(HostProcTable& table) {
+    std::atomic<void*>* slots = CurrentProcTable(table);
+    if (slots == nullptr) ThrowMissingInterface();
+    return slots;
+}
+template <class Interface>
+inline std::atomic<void*>* RequireTable() {
+    return RequireProcTable(TableFor<Interface>());
+}
+
+// The procedure of row S from its table made current; "Missing Interface"
+// when the table cannot be had.
+template <auto S>
+inline ProcTypeOf<S> RequireProc() {
+    return Proc<S>(RequireTable<TableOf<S>>());
+}
+
 // For release paths (destructors): the current table when it can be had,
 // otherwise the slots as they stand; never throws, never calls the host after
 // process detach.
-std::atomic<void*>* ReleaseTable(HostInterface which) noexcept;
-
-// Any proc table imported through the resolver (the host's interfaces, and
-// the library's own tables imported back for its own use), made current.
-std::atomic<void*>* CurrentProcTable(HostProcTable& table);
-
-// The raw table; for tests and process detach.
-HostProcTable& TableOf(HostInterface which) noexcept;
-
-template <class Proc>
-inline Proc Slot(std::atomic<void*>* table, uint32_t index) noexcept {
-    return ProcCast<Proc>(table[index].load(std::memory_order_relaxed));
+std::atomic<void*>* ReleaseProcTable(HostProcTable& table) noexcept;
+template <auto S>
+inline ProcTypeOf<S> ReleaseProc() noexcept {
+    return Proc<S>(ReleaseProcTable(TableFor<TableOf<S>>()));
 }
 
 // Current value of the host's unregister counter (0 when never bound).
@@ -108,6 +117,17 @@ void ReportToHost(const char* message) noexcept;
 
 // QELUnregisterInterface when it is bound; otherwise nothing.
 void WithdrawInterface(const char* interfaceName) noexcept;
+
+// A module's tables: published in order, stopping at the first refusal;
+// withdrawn by name in the same order, published or not.
+template <class... Tables>
+bool RegisterProcTables(const std::tuple<Publication<Tables>...>& tables) {
+    return std::apply([](const auto&... table) { return (RegisterProcTable(table) && ...); }, tables);
+}
+template <class... Tables>
+void WithdrawInterfaces(const std::tuple<Publication<Tables>...>&) noexcept {
+    (WithdrawInterface(Tables::kName), ...);
+}
 
 // Process detach: make every release procedure a no-op.
 void ReplaceReleaseProcsByNoops() noexcept;

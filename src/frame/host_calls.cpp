@@ -2,39 +2,27 @@
 
 namespace QEL_T_MT::host {
 
-void DeleteStringAtom(QELStringAtom atom) noexcept {
-    if (auto proc = Slot<QELDeleteStringAtomProc>(ReleaseTable(HostInterface::String), slot::DeleteStringAtom))
-        proc(atom);
+namespace {
+
+// A release procedure that may be missing (never bound): then nothing.
+template <auto S, class... Args>
+void ReleaseThrough(Args... args) noexcept {
+    if (const auto proc = ReleaseProc<S>()) proc(args...);
 }
 
+}  // namespace
+
+void DeleteStringAtom(QELStringAtom atom) noexcept { ReleaseThrough<Strings::DeleteStringAtom>(atom); }
+
 QELErrorHandle ErrorAddRef(QELErrorHandle e) noexcept {
-    auto proc = Slot<QELErrorAddRefProcV2>(ReleaseTable(HostInterface::Error), slot::ErrorAddRef);
+    const auto proc = ReleaseProc<Errors::AddRef>();
     return proc != nullptr ? proc(e) : e;
 }
 
-void ErrorRelease(QELErrorHandle e) noexcept {
-    if (auto proc = Slot<QELErrorReleaseProc>(ReleaseTable(HostInterface::Error), slot::ErrorRelease))
-        proc(e);
-}
-
-void Free(void* block) noexcept {
-    if (auto proc = Slot<QELMemFreeProc>(ReleaseTable(HostInterface::Memory), slot::Free)) proc(block);
-}
-
-void ContainerRelease(QELContainerHandle c) noexcept {
-    if (auto proc = Slot<QELReleaseContainerProc>(ReleaseTable(HostInterface::Container), slot::ContainerRelease))
-        proc(c);
-}
-
-void DecrementWithoutDelete(QELContainerHandle c) noexcept {
-    if (auto proc = Slot<QELDecrementWithoutDeleteProc>(ReleaseTable(HostInterface::Container),
-                                                        slot::DecrementWithoutDelete))
-        proc(c);
-}
-
-void BufferRelease(QELSharedBuffHandle b) noexcept {
-    if (auto proc = Slot<QELSharedBuffReleaseProc>(ReleaseTable(HostInterface::SharedBuff), slot::BufferRelease))
-        proc(b);
-}
+void ErrorRelease(QELErrorHandle e) noexcept { ReleaseThrough<Errors::Release>(e); }
+void Free(void* block) noexcept { ReleaseThrough<Memory::Free>(block); }
+void ContainerRelease(QELContainerHandle c) noexcept { ReleaseThrough<Containers::Release>(c); }
+void DecrementWithoutDelete(QELContainerHandle c) noexcept { ReleaseThrough<Containers::DecrementWithoutDelete>(c); }
+void BufferRelease(QELSharedBuffHandle b) noexcept { ReleaseThrough<SharedBuffers::Release>(b); }
 
 }  // namespace QEL_T_MT::host

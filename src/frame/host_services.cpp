@@ -14,14 +14,13 @@ void* FindOwnInstance(QELContainerHandle container, OwnKind kind) {
         if (record->implementationName == name.text()) return record->implementationObject;
     }
     void* object = nullptr;
-    CheckHostResult(Slot<QELNGetInstanceProc>(host::Containers(), slot::NGetInstance)(&object, container,
-                                                                                     name.atom()));
+    CheckHostResult(RequireProc<host::Containers::NGetInstance>()(&object, container, name.atom()));
     return object;
 }
 
 QELContainerHandle NewOwnContainer(void* object, OwnKind kind, QELDestroyProc destroy) {
     QELContainerHandle out = nullptr;
-    CheckHostResult(Slot<QELNewFullContainerV5Proc>(host::Containers(), slot::NewFullContainer)(
+    CheckHostResult(RequireProc<host::Containers::NewFullContainer>()(
         &out, object, ImplementationName(kind).atom(), destroy, InterfaceName(kind).atom(), nullptr, nullptr,
         nullptr));
     return out;
@@ -29,9 +28,7 @@ QELContainerHandle NewOwnContainer(void* object, OwnKind kind, QELDestroyProc de
 
 QELSharedBuffHandle NewSharedBuffer(uint64_t size, void* data, QELRawPointerReleaseProc release,
                                     void* further) {
-    std::atomic<void*>* table = RequireTable(HostInterface::SharedBuff);
-    QELSharedBuffHandle buffer = Slot<QELSharedBuffNewBufferV2Proc>(table, slot::NewBuffer)(size, data, release,
-                                                                                          further);
+    QELSharedBuffHandle buffer = RequireProc<host::SharedBuffers::NewBuffer>()(size, data, release, further);
     if (buffer == nullptr) {
         if (release != nullptr && data != nullptr) release(data);
         throw std::bad_alloc();

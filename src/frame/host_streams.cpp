@@ -15,24 +15,22 @@ HostStreamRef::HostStreamRef(QELContainerHandle stream) : stream_(stream) {
 
 uint64_t HostStreamRef::Read(void* buffer, uint64_t size) const {
     uint64_t count = 0;
-    CheckHostResult(ProcCast<QELSimpleStreamReadProc>(simple_[stream_slot::Read])(handle(), &count, buffer, size));
+    CheckHostResult(Proc<SimpleStream::Read>(simple_)(handle(), &count, buffer, size));
     return count;
 }
 
 void HostStreamRef::Write(const void* data, uint64_t size) const {
-    CheckHostResult(ProcCast<QELSimpleStreamWriteProc>(simple_[stream_slot::Write])(handle(), data, size));
+    CheckHostResult(Proc<SimpleStream::Write>(simple_)(handle(), data, size));
 }
 
 int64_t HostStreamRef::Mark() const {
     int64_t position = 0;
-    CheckHostResult(
-        ProcCast<QELPositionableStreamMarkProc>(positionable_[stream_slot::Mark])(handle(), &position));
+    CheckHostResult(Proc<PositionableStream::Mark>(positionable_)(handle(), &position));
     return position;
 }
 
 void HostStreamRef::Seek(int64_t position, int64_t origin) const {
-    CheckHostResult(
-        ProcCast<QELPositionableStreamSeekProc>(positionable_[stream_slot::Seek])(handle(), position, origin));
+    CheckHostResult(Proc<PositionableStream::Seek>(positionable_)(handle(), position, origin));
 }
 
 namespace {
@@ -80,7 +78,7 @@ void DestroyCallback(void* object) { delete Object(object); }
 QELContainerHandle NewHostStreamFromClient(QELClientPositionableStream* stream) {
     std::atomic<void*>* factory = nullptr;
     try {
-        factory = CurrentTable(HostInterface::StreamFactory);
+        factory = CurrentTable<contract::QELStreamFactoryInterface>();
     } catch (...) {
         delete stream;
         throw;
@@ -90,7 +88,7 @@ QELContainerHandle NewHostStreamFromClient(QELClientPositionableStream* stream) 
         return nullptr;
     }
     QELContainerHandle out = nullptr;
-    QELErrorHandle error = Slot<QELNewClientPositionableStreamProc>(factory, slot::NewClientPositionableStream)(
+    QELErrorHandle error = Proc<contract::QELStreamFactoryInterface::NewClientPositionableStream>(factory)(
         &out, stream, &ReadCallback, &WriteCallback, &CreateRewindableCallback, &RewindCallback,
         &CreatePositionableCallback, &MarkCallback, &SeekCallback, &DestroyCallback);
     if (error != nullptr) {

@@ -70,7 +70,7 @@ void** RequireMethodTable(QELVTabListGeneric& list, QELContainerHandle container
 
 bool ImportInstanceMethods(const ProcImport* rows, uint32_t count, QELContainerHandle container,
                            bool required, void** procs) {
-    auto getMethod = Slot<QELGetMethodV3Proc>(host::Containers(), slot::GetMethod);
+    const auto getMethod = RequireProc<host::Containers::GetMethod>();
     for (uint32_t i = 0; i < count; ++i) {
         const QELStringAtomRef procType(rows[i].procTypeName);
         const QELStringAtomRef method(rows[i].methodName);

@@ -88,6 +88,12 @@ void** LookupMethodTable(QELVTabListGeneric& list, QELContainerHandle container,
 bool ImportInstanceMethods(const ProcImport* rows, uint32_t count, QELContainerHandle container,
                            bool required, void** procs);
 
+// The importer of one table of the contract.
+template <class Table>
+bool ImportTable(QELContainerHandle container, bool required, void** procs) {
+    return ImportInstanceMethods(Table::kRows, Table::kCount, container, required, procs);
+}
+
 // LookupMethodTable that throws CQELError "invalid container" instead of
 // returning null.
 void** RequireMethodTable(QELVTabListGeneric& list, QELContainerHandle container, MethodImporter importer);

@@ -6,47 +6,14 @@ namespace QEL_T_MT {
 
 namespace {
 
-constexpr ProcImport kSimpleRows[] = {
-    {"Read", "QELSimpleStreamReadProc"},
-    {"Write", "QELSimpleStreamWriteProc"},
-    {"", ""},
-};
-constexpr ProcImport kRewindableRows[] = {
-    {"CreateIndependentlyRewindableStream", "QELRewindableStreamCreateIndependentlyRewindableStreamProc"},
-    {"Rewind", "QELRewindableStreamRewindProc"},
-    {"", ""},
-};
-constexpr ProcImport kPositionableRows[] = {
-    {"CreateIndependentlyPositionableStream", "QELPositionableStreamCreateIndependentlyPositionableStreamProc"},
-    {"Mark", "QELPositionableStreamMarkProc"},
-    {"Seek", "QELPositionableStreamSeekProc"},
-    {"", ""},
-};
-constexpr ProcImport kDataStoreRows[] = {{"GetBlock", "QELDataStoreGetBlockProcV2"}, {"", ""}};
-constexpr ProcImport kSizedDataStoreRows[] = {{"GetSize", "QELSizedDataStoreGetSizeProc"}, {"", ""}};
-constexpr ProcImport kDataBlockStreamRows[] = {
-    {"GetNextBlock", "QELDataBlockStreamGetNextBlockProc"},
-    {"Rewind", "QELDataBlockStreamRewindProc"},
-    {"", ""},
-};
-
-static_assert(RowCount(kSimpleRows) == stream_slot::SimpleCount);
-static_assert(RowCount(kRewindableRows) == stream_slot::RewindableCount);
-static_assert(RowCount(kPositionableRows) == stream_slot::PositionableCount);
-
-template <const auto& Rows>
-bool ImportRows(QELContainerHandle container, bool required, void** procs) {
-    return ImportInstanceMethods(Rows, RowCount(Rows), container, required, procs);
-}
-
-template <uint64_t Methods>
+template <class Table>
 class CQELStreamTerminate : public VTabListTerminate {
 public:
-    CQELStreamTerminate() noexcept : VTabListTerminate(Methods, true) {}
+    CQELStreamTerminate() noexcept : VTabListTerminate(Table::kCount, true) {}
 };
-class CQELSimpleStreamTerminate final : public CQELStreamTerminate<stream_slot::SimpleCount> {};
-class CQELRewindableStreamTerminate final : public CQELStreamTerminate<stream_slot::RewindableCount> {};
-class CQELPositionableStreamTerminate final : public CQELStreamTerminate<stream_slot::PositionableCount> {};
+class CQELSimpleStreamTerminate final : public CQELStreamTerminate<SimpleStream> {};
+class CQELRewindableStreamTerminate final : public CQELStreamTerminate<RewindableStream> {};
+class CQELPositionableStreamTerminate final : public CQELStreamTerminate<PositionableStream> {};
 
 QEL_PROCESS_WIDE CQELSimpleStreamTerminate gSimpleStreams;
 QEL_PROCESS_WIDE CQELRewindableStreamTerminate gRewindableStreams;
@@ -58,28 +25,18 @@ QEL_PROCESS_WIDE TDelVTabList<QELDataBlockStreamTraits> gDataBlockStreamList;
 
 }  // namespace
 
-bool QELDataStoreTraits::Import(QELContainerHandle c, bool required, void** procs) {
-    return ImportRows<kDataStoreRows>(c, required, procs);
-}
-bool QELSizedDataStoreTraits::Import(QELContainerHandle c, bool required, void** procs) {
-    return ImportRows<kSizedDataStoreRows>(c, required, procs);
-}
-bool QELDataBlockStreamTraits::Import(QELContainerHandle c, bool required, void** procs) {
-    return ImportRows<kDataBlockStreamRows>(c, required, procs);
-}
-
 QELVTabListGeneric& SimpleStreamList() noexcept { return gSimpleStreams.list; }
 QELVTabListGeneric& RewindableStreamList() noexcept { return gRewindableStreams.list; }
 QELVTabListGeneric& PositionableStreamList() noexcept { return gPositionableStreams.list; }
 
 void** SimpleStreamMethods(QELContainerHandle stream) {
-    return RequireMethodTable(SimpleStreamList(), stream, &ImportRows<kSimpleRows>);
+    return RequireMethodTable(SimpleStreamList(), stream, &ImportTable<SimpleStream>);
 }
 void** RewindableStreamMethods(QELContainerHandle stream) {
-    return RequireMethodTable(RewindableStreamList(), stream, &ImportRows<kRewindableRows>);
+    return RequireMethodTable(RewindableStreamList(), stream, &ImportTable<RewindableStream>);
 }
 void** PositionableStreamMethods(QELContainerHandle stream) {
-    return RequireMethodTable(PositionableStreamList(), stream, &ImportRows<kPositionableRows>);
+    return RequireMethodTable(PositionableStreamList(), stream, &ImportTable<PositionableStream>);
 }
 
 }  // namespace QEL_T_MT

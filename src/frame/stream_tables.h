@@ -5,11 +5,9 @@
 
 namespace QEL_T_MT {
 
-namespace stream_slot {
-enum Simple : uint32_t { Read, Write, SimpleCount };
-enum Rewindable : uint32_t { CreateIndependentlyRewindableStream, Rewind, RewindableCount };
-enum Positionable : uint32_t { CreateIndependentlyPositionableStream, Mark, Seek, PositionableCount };
-}  // namespace stream_slot
+using SimpleStream = contract::QELSimpleStream;
+using RewindableStream = contract::QELRewindableStream;
+using PositionableStream = contract::QELPositionableStream;
 
 // The three stream tables of a container; each lookup throws CQELError
 // "invalid container" when the kind lacks one of the table's methods.
@@ -24,17 +22,15 @@ QELVTabListGeneric& PositionableStreamList() noexcept;
 
 // Data-store tables: no operation of this library looks one up, but their
 // lists exist for the lifetime of the process.
-struct QELDataStoreTraits final {
-    static constexpr uint64_t kMethodCount = 1;
-    static bool Import(QELContainerHandle container, bool required, void** procs);
+template <class Table>
+struct DataStoreTraits final {
+    static constexpr uint64_t kMethodCount = Table::kCount;
+    static bool Import(QELContainerHandle container, bool required, void** procs) {
+        return ImportTable<Table>(container, required, procs);
+    }
 };
-struct QELSizedDataStoreTraits final {
-    static constexpr uint64_t kMethodCount = 1;
-    static bool Import(QELContainerHandle container, bool required, void** procs);
-};
-struct QELDataBlockStreamTraits final {
-    static constexpr uint64_t kMethodCount = 2;
-    static bool Import(QELContainerHandle container, bool required, void** procs);
-};
+using QELDataStoreTraits = DataStoreTraits<contract::QELDataStore>;
+using QELSizedDataStoreTraits = DataStoreTraits<contract::QELSizedDataStore>;
+using QELDataBlockStreamTraits = DataStoreTraits<contract::QELDataBlockStream>;
 
 }  // namespace QEL_T_MT

@@ -8,18 +8,17 @@
 #include "frame/atom_ref.h"
 #include "frame/container_ref.h"
 #include "frame/host_binding.h"
-#include "objects/pos_interfaces.h"
 #include "qelutils/pos_procs.h"
 
 namespace QEL_T_MT {
 
-// The current client table of an interface (never Object, which is bound per
-// container); throws when it cannot be had.
-std::atomic<void*>* POSClientTable(NPOSObjectImpl::POSInterface which);
-
-template <class Proc>
-inline Proc POSClientProc(NPOSObjectImpl::POSInterface which, uint32_t slot) {
-    return Slot<Proc>(POSClientTable(which), slot);
+// A procedure of the library's own tables, imported back from the host like
+// any client imports them (never POSObjectInterface, which is bound per
+// container); throws when the table cannot be had.
+template <auto S>
+inline ProcTypeOf<S> POSClientProc() {
+    static_assert(!std::is_same_v<TableOf<S>, contract::POSObjectInterface>, "bound per container");
+    return RequireProc<S>();
 }
 
 // A property-object handle with its POSObjectInterface procedures.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "frame/guards.h"
+#include "frame/host_binding.h"
 #include "frame/host_services.h"
 #include "objects/pos_model.h"
 #include "objects/text_parser.h"
@@ -12,7 +13,10 @@ namespace NPOSObjectImpl {
 
 using QEL_T_MT::CPOSObject;
 using QEL_T_MT::QELStringAtomRef;
+using QEL_T_MT::Publication;
+using QEL_T_MT::Publish;
 using QEL_T_MT::Reporting;
+namespace contract = qelutils::contract;
 
 namespace {
 
@@ -222,28 +226,52 @@ const char* IteratorCurKey(QELContainerHandle iterator) {
     });
 }
 
-template <class Proc>
-void* A(Proc proc) noexcept {
-    return QEL_T_MT::ProcAddress(proc);
+}  // namespace
+
+namespace {
+
+// The ten tables, in publication order.
+auto POSTables() noexcept {
+    using Object = contract::POSObjectInterface;
+    using Statics = contract::POSObjectStatics;
+    using Number = contract::POSNumberInterface;
+    using String = contract::POSStringInterface;
+    using Unicode = contract::POSUnicodeStringInterface;
+    using Bin = contract::POSBinDataInterface;
+    using Raw = contract::POSRawPointerInterface;
+    using Arr = contract::POSArrayInterface;
+    using Dic = contract::POSDictInterface;
+    using Iter = contract::POSDictIteratorInterface;
+    return std::tuple(
+        Publication(Publish<Object::Clone>(&Clone), Publish<Object::IsEqual>(&IsEqual)),
+        Publication(Publish<Statics::DebugDump>(&DebugDump), Publish<Statics::DebugDumpWithHeader>(&DebugDumpWithHeader),
+                    Publish<Statics::DebugDumpRewind>(&DebugDumpRewind),
+                    Publish<Statics::CreateFromText>(&CreateFromText)),
+        Publication(Publish<Number::NewPOSNumber>(&NewNumber), Publish<Number::IsPOSNumber>(&IsNumber),
+                    Publish<Number::Get>(&GetNumber)),
+        Publication(Publish<String::NewPOSString>(&NewString), Publish<String::IsPOSString>(&IsString),
+                    Publish<String::Get>(&GetString)),
+        Publication(Publish<Unicode::NewPOSUnicodeString>(&NewUnicodeString),
+                    Publish<Unicode::IsPOSUnicodeString>(&IsUnicodeString), Publish<Unicode::Get>(&GetUnicodeString)),
+        Publication(Publish<Bin::NewPOSBinData>(&NewBinData), Publish<Bin::IsPOSBinData>(&IsBinData),
+                    Publish<Bin::GetTypeName>(&GetBinDataTypeName), Publish<Bin::GetBinData>(&GetBinData),
+                    Publish<Bin::GetSize>(&GetBinDataSize)),
+        Publication(Publish<Raw::NewPOSRawPointer>(&NewRawPointer), Publish<Raw::IsPOSRawPointer>(&IsRawPointer),
+                    Publish<Raw::GetRawPointer>(&GetRawPointer), Publish<Raw::GetReleaseProc>(&GetReleaseProc)),
+        Publication(Publish<Arr::NewPOSArray>(&NewArray), Publish<Arr::IsPOSArray>(&IsArray),
+                    Publish<Arr::GetAt>(&ArrayGetAt), Publish<Arr::Count>(&ArrayCount), Publish<Arr::SetAt>(&ArraySetAt),
+                    Publish<Arr::Append>(&ArrayAppend), Publish<Arr::Remove>(&ArrayRemove)),
+        Publication(Publish<Dic::NewPOSDict>(&NewDict), Publish<Dic::IsPOSDict>(&IsDict), Publish<Dic::Get>(&DictGet),
+                    Publish<Dic::DeepGet>(&DictDeepGet), Publish<Dic::Put>(&DictPut),
+                    Publish<Dic::Remove>(&DictRemove)),
+        Publication(Publish<Iter::NewPOSDictIterator>(&NewIterator), Publish<Iter::Begin>(&IteratorBegin),
+                    Publish<Iter::Next>(&IteratorNext), Publish<Iter::IsDone>(&IteratorIsDone),
+                    Publish<Iter::CurKey>(&IteratorCurKey)));
 }
 
 }  // namespace
 
-const POSPublication kPublications[kPOSInterfaceCount] = {
-    {rows::kObject, {A(&Clone), A(&IsEqual)}},
-    {rows::kStatics, {A(&DebugDump), A(&DebugDumpWithHeader), A(&DebugDumpRewind), A(&CreateFromText)}},
-    {rows::kNumber, {A(&NewNumber), A(&IsNumber), A(&GetNumber)}},
-    {rows::kString, {A(&NewString), A(&IsString), A(&GetString)}},
-    {rows::kUnicodeString, {A(&NewUnicodeString), A(&IsUnicodeString), A(&GetUnicodeString)}},
-    {rows::kBinData,
-     {A(&NewBinData), A(&IsBinData), A(&GetBinDataTypeName), A(&GetBinData), A(&GetBinDataSize)}},
-    {rows::kRawPointer, {A(&NewRawPointer), A(&IsRawPointer), A(&GetRawPointer), A(&GetReleaseProc)}},
-    {rows::kArray,
-     {A(&NewArray), A(&IsArray), A(&ArrayGetAt), A(&ArrayCount), A(&ArraySetAt), A(&ArrayAppend),
-      A(&ArrayRemove)}},
-    {rows::kDict, {A(&NewDict), A(&IsDict), A(&DictGet), A(&DictDeepGet), A(&DictPut), A(&DictRemove)}},
-    {rows::kDictIterator,
-     {A(&NewIterator), A(&IteratorBegin), A(&IteratorNext), A(&IteratorIsDone), A(&IteratorCurKey)}},
-};
+bool PublishPOSTables() { return QEL_T_MT::RegisterProcTables(POSTables()); }
+void WithdrawPOSTables() noexcept { QEL_T_MT::WithdrawInterfaces(POSTables()); }
 
 }  // namespace NPOSObjectImpl

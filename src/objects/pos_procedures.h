@@ -1,17 +1,14 @@
-// The procedures of the ten property-object tables, in publication order.
+// The published property-object procedures: the ten tables.
 #pragma once
 
-#include "objects/pos_interfaces.h"
 #include "objects/pos_model.h"
 
 namespace NPOSObjectImpl {
 
-struct POSPublication final {
-    const ProcImport* rows;  // names, terminated by an empty row
-    void* procs[7];          // in row order
-};
-
-extern const POSPublication kPublications[kPOSInterfaceCount];
+// Publishes the ten tables in order, stopping at the first refusal.
+bool PublishPOSTables();
+// Withdraws them by name in the same order, published or not.
+void WithdrawPOSTables() noexcept;
 
 // The walk behind the published DeepGet: the addressed value, or empty.
 CPOSObject DeepGet(const Dict& dict, const char* address);

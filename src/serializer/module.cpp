@@ -4,12 +4,8 @@
 #include "serializer/streamer.h"
 
 namespace {
-constexpr const char kInterface[] = "POSStreamerInterface";
-bool Publish() {
-    using NPOSStreamerImpl::kStreamerRows;
-    return QEL_T_MT::RegisterProcTable(kStreamerRows, QEL_T_MT::RowCount(kStreamerRows), kInterface);
-}
-void Withdraw() noexcept { QEL_T_MT::WithdrawInterface(kInterface); }
+bool Publish() { return QEL_T_MT::RegisterProcTable(NPOSStreamerImpl::StreamerTable()); }
+void Withdraw() noexcept { QEL_T_MT::WithdrawInterface(qelutils::contract::POSStreamerInterface::kName); }
 }  // namespace
 
 const qel::Module qel::kSerializerModule = {&Publish, &Withdraw};

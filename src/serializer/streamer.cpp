@@ -107,11 +107,12 @@ const char* StreamerBase::DefaultVersion() {
     return newest->GetVersion();
 }
 
-const QEL_T_MT::ProcRegistration kStreamerRows[] = {
-    {"NewPOSStreamer", "POSStreamerNewPOSStreamerProc", QEL_T_MT::ProcAddress(&NewPOSStreamer)},
-    {"Serialize", "POSStreamerSerializeProc", QEL_T_MT::ProcAddress(&Serialize)},
-    {"Deserialize", "POSStreamerDeserializeProc", QEL_T_MT::ProcAddress(&Deserialize)},
-    {"", "", nullptr},
-};
+QEL_T_MT::Publication<qelutils::contract::POSStreamerInterface> StreamerTable() noexcept {
+    using Streamer = qelutils::contract::POSStreamerInterface;
+    using QEL_T_MT::Publish;
+    return QEL_T_MT::Publication(Publish<Streamer::NewPOSStreamer>(&NewPOSStreamer),
+                                 Publish<Streamer::Serialize>(&Serialize),
+                                 Publish<Streamer::Deserialize>(&Deserialize));
+}
 
 }  // namespace NPOSStreamerImpl

@@ -34,7 +34,7 @@ public:
     static const char* DefaultVersion();
 };
 
-// The rows of POSStreamerInterface, in publication order.
-extern const QEL_T_MT::ProcRegistration kStreamerRows[4];
+// POSStreamerInterface with its procedures.
+QEL_T_MT::Publication<qelutils::contract::POSStreamerInterface> StreamerTable() noexcept;
 
 }  // namespace NPOSStreamerImpl

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "frame/host_streams.h"
+#include "frame/shared_buffer_ref.h"
 #include "objects/pos_client.h"
 #include "serializer/streamer.h"
 
@@ -54,6 +55,8 @@ protected:
     CharStream& operator=(const CharStream&) = delete;
 };
 
+inline constexpr uint32_t kCharBufferBytes = 512;
+
 // Output through one 512-byte shared buffer, written when full and at the end.
 class OCharStream final : public CharStream {
 public:
@@ -71,9 +74,9 @@ public:
 
 private:
     const HostStreamRef& stream_;
-    QELSharedBuffHandle buffer_;
+    QEL_T_MT::QELSharedBuffRef buffer_;
     char* data_;
-    uint32_t capacity_ = 512;
+    uint32_t capacity_ = kCharBufferBytes;
     uint32_t pending_ = 0;
 };
 
@@ -95,9 +98,9 @@ private:
     char Next();
 
     const HostStreamRef& stream_;
-    QELSharedBuffHandle buffer_;
+    QEL_T_MT::QELSharedBuffRef buffer_;
     const char* data_;
-    uint32_t capacity_ = 512;
+    uint32_t capacity_ = kCharBufferBytes;
     uint32_t position_ = 0;
     uint32_t unconsumed_ = 0;
     bool givenBack_ = false;

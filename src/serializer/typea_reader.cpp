@@ -26,15 +26,7 @@ using QEL_T_MT::POSException;
 // ------------------------------------------------------------------ ICharStream
 
 ICharStream::ICharStream(const HostStreamRef& stream)
-    : stream_(stream), buffer_(QEL_T_MT::NewSharedBuffer(512, nullptr, nullptr, nullptr)) {
-    try {
-        data_ = static_cast<const char*>(QEL_T_MT::Slot<QELSharedBuffGetBufferProc>(
-            QEL_T_MT::RequireTable(QEL_T_MT::HostInterface::SharedBuff), QEL_T_MT::slot::GetBuffer)(buffer_));
-    } catch (...) {
-        QEL_T_MT::host::BufferRelease(buffer_);
-        throw;
-    }
-}
+    : stream_(stream), buffer_(QEL_T_MT::QELSharedBuffRef::New(kCharBufferBytes)), data_(buffer_.Data()) {}
 
 ICharStream::~ICharStream() {
     try {
@@ -42,7 +34,6 @@ ICharStream::~ICharStream() {
     } catch (...) {
         // Already failing: the first error is the one the caller sees.
     }
-    QEL_T_MT::host::BufferRelease(buffer_);
 }
 
 void ICharStream::GiveBack() {

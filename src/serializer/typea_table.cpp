@@ -43,22 +43,17 @@ const KindRow* Version10::FindReader(char open) {
 
 const KindRow* Version10::FindWriter(const CPOSObject& object) {
     using namespace QEL_T_MT;
-    using NPOSObjectImpl::POSInterface;
-    namespace pos_slot = NPOSObjectImpl::pos_slot;
     const QELContainerHandle h = object.handle();
     // A handle that is no property object is reported by the first kind
     // test, which then fails the whole call: one report, not seven.
     auto is = [h](auto proc) { return Checked([&] { return proc(h); }) != 0; };
-    if (is(POSClientProc<POSNumberIsPOSNumberProc>(POSInterface::Number, pos_slot::Is))) return &kKinds[kNumber];
-    if (is(POSClientProc<POSStringIsPOSStringProc>(POSInterface::String, pos_slot::Is))) return &kKinds[kString];
-    if (is(POSClientProc<POSUnicodeStringIsPOSUnicodeStringProc>(POSInterface::UnicodeString, pos_slot::Is)))
-        return &kKinds[kUnicode];
-    if (is(POSClientProc<POSBinDataIsPOSBinDataProc>(POSInterface::BinData, pos_slot::IsBinData)))
-        return &kKinds[kBinData];
-    if (is(POSClientProc<POSRawPointerIsPOSRawPointerProc>(POSInterface::RawPointer, pos_slot::IsRawPointer)))
-        return &kKinds[kRawPointer];
-    if (is(POSClientProc<POSArrayIsPOSArrayProc>(POSInterface::Array, pos_slot::IsArray))) return &kKinds[kArray];
-    if (is(POSClientProc<POSDictIsPOSDictProc>(POSInterface::Dict, pos_slot::IsDict))) return &kKinds[kDict];
+    if (is(POSClientProc<contract::POSNumberInterface::IsPOSNumber>())) return &kKinds[kNumber];
+    if (is(POSClientProc<contract::POSStringInterface::IsPOSString>())) return &kKinds[kString];
+    if (is(POSClientProc<contract::POSUnicodeStringInterface::IsPOSUnicodeString>())) return &kKinds[kUnicode];
+    if (is(POSClientProc<contract::POSBinDataInterface::IsPOSBinData>())) return &kKinds[kBinData];
+    if (is(POSClientProc<contract::POSRawPointerInterface::IsPOSRawPointer>())) return &kKinds[kRawPointer];
+    if (is(POSClientProc<contract::POSArrayInterface::IsPOSArray>())) return &kKinds[kArray];
+    if (is(POSClientProc<contract::POSDictInterface::IsPOSDict>())) return &kKinds[kDict];
     return nullptr;
 }
 

@@ -23,15 +23,7 @@ using QEL_T_MT::CPOSUnicodeString;
 // ------------------------------------------------------------------ OCharStream
 
 OCharStream::OCharStream(const HostStreamRef& stream)
-    : stream_(stream), buffer_(QEL_T_MT::NewSharedBuffer(512, nullptr, nullptr, nullptr)) {
-    try {
-        data_ = static_cast<char*>(QEL_T_MT::Slot<QELSharedBuffGetBufferProc>(
-            QEL_T_MT::RequireTable(QEL_T_MT::HostInterface::SharedBuff), QEL_T_MT::slot::GetBuffer)(buffer_));
-    } catch (...) {
-        QEL_T_MT::host::BufferRelease(buffer_);
-        throw;
-    }
-}
+    : stream_(stream), buffer_(QEL_T_MT::QELSharedBuffRef::New(kCharBufferBytes)), data_(buffer_.Data()) {}
 
 OCharStream::~OCharStream() {
     try {
@@ -39,7 +31,6 @@ OCharStream::~OCharStream() {
     } catch (...) {
         // Already failing: the first error is the one the caller sees.
     }
-    QEL_T_MT::host::BufferRelease(buffer_);
 }
 
 void OCharStream::Flush() {

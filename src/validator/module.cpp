@@ -5,17 +5,13 @@
 
 namespace {
 bool Publish() {
-    using NPOSValidatorImpl::kStructValidatorRows;
-    using NPOSValidatorImpl::kValidatorRows;
-    return QEL_T_MT::RegisterProcTable(kValidatorRows, QEL_T_MT::RowCount(kValidatorRows), "POSValidatorInterface") &&
-           QEL_T_MT::RegisterProcTable(kStructValidatorRows, QEL_T_MT::RowCount(kStructValidatorRows),
-                                       "POSStructValidatorInterface");
+    return QEL_T_MT::RegisterProcTables(
+        std::tuple(NPOSValidatorImpl::ValidatorTable(), NPOSValidatorImpl::StructValidatorTable()));
 }
-// The struct validator goes first: the order is fixed, not the reverse of
-// publication.
+// The struct validator goes first.
 void Withdraw() noexcept {
-    QEL_T_MT::WithdrawInterface("POSStructValidatorInterface");
-    QEL_T_MT::WithdrawInterface("POSValidatorInterface");
+    QEL_T_MT::WithdrawInterface(qelutils::contract::POSStructValidatorInterface::kName);
+    QEL_T_MT::WithdrawInterface(qelutils::contract::POSValidatorInterface::kName);
 }
 }  // namespace
 

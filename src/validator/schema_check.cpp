@@ -85,8 +85,7 @@ CPOSDict KnownTypeNames(const CPOSObject& schema) {
 
 // Parsed anew for every check: nothing is shared between calls.
 CPOSDict NewMetaSchema() {
-    const auto create = QEL_T_MT::POSClientProc<POSObjectCreateFromTextProc>(
-        NPOSObjectImpl::POSInterface::Statics, NPOSObjectImpl::pos_slot::CreateFromText);
+    const auto create = QEL_T_MT::POSClientProc<qelutils::contract::POSObjectStatics::CreateFromText>();
     const QELContainerHandle made = QEL_T_MT::Checked([&] { return create(kMetaSchemaText, nullptr); });
     if (made == nullptr) throw POSException("CreateFromText failed");
     return CPOSDict(CPOSObject(made), false);

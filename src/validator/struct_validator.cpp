@@ -49,8 +49,7 @@ bool StructValidator::Validate(const CPOSObject& value, const QELStringAtomRef& 
     if (Walk(*this).CheckByName(typeName, value, lines) == 0) return true;
     if (report == nullptr) {
         // Through the host like any client: the lines reach no one.
-        const auto dump = QEL_T_MT::POSClientProc<POSObjectDebugDumpProc>(NPOSObjectImpl::POSInterface::Statics,
-                                                                          NPOSObjectImpl::pos_slot::DebugDump);
+        const auto dump = QEL_T_MT::POSClientProc<qelutils::contract::POSObjectStatics::DebugDump>();
         QEL_T_MT::Checked([&] { dump(lines.handle()); });
         return false;
     }

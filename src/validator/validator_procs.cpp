@@ -76,17 +76,17 @@ int32_t ValidateSchema(QELContainerHandle schema, QELReportProc report) {
 
 }  // namespace
 
-const QEL_T_MT::ProcRegistration kValidatorRows[] = {
-    {"Validate", "POSValidatorValidateProc", QEL_T_MT::ProcAddress(&Validate)},
-    {"", "", nullptr},
-};
+QEL_T_MT::Publication<qelutils::contract::POSValidatorInterface> ValidatorTable() noexcept {
+    using QEL_T_MT::Publish;
+    return QEL_T_MT::Publication(Publish<qelutils::contract::POSValidatorInterface::Validate>(&Validate));
+}
 
-const QEL_T_MT::ProcRegistration kStructValidatorRows[] = {
-    {"NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc",
-     QEL_T_MT::ProcAddress(&NewPOSStructValidator)},
-    {"RegisterCallbackProc", "POSStructValidatorRegisterCallbackProc", QEL_T_MT::ProcAddress(&RegisterCallbackProc)},
-    {"ValidateSchema", "POSStructValidatorValidateSchemaProc", QEL_T_MT::ProcAddress(&ValidateSchema)},
-    {"", "", nullptr},
-};
+QEL_T_MT::Publication<qelutils::contract::POSStructValidatorInterface> StructValidatorTable() noexcept {
+    using StructValidatorInterface = qelutils::contract::POSStructValidatorInterface;
+    using QEL_T_MT::Publish;
+    return QEL_T_MT::Publication(Publish<StructValidatorInterface::NewPOSStructValidator>(&NewPOSStructValidator),
+                                 Publish<StructValidatorInterface::RegisterCallbackProc>(&RegisterCallbackProc),
+                                 Publish<StructValidatorInterface::ValidateSchema>(&ValidateSchema));
+}
 
 }  // namespace NPOSValidatorImpl

@@ -1,11 +1,11 @@
-// The rows of the two validator interfaces, in publication order.
+// The two validator interfaces with their procedures.
 #pragma once
 
 #include "frame/proc_table.h"
 
 namespace NPOSValidatorImpl {
 
-extern const QEL_T_MT::ProcRegistration kValidatorRows[2];
-extern const QEL_T_MT::ProcRegistration kStructValidatorRows[4];
+QEL_T_MT::Publication<qelutils::contract::POSValidatorInterface> ValidatorTable() noexcept;
+QEL_T_MT::Publication<qelutils::contract::POSStructValidatorInterface> StructValidatorTable() noexcept;
 
 }  // namespace NPOSValidatorImpl

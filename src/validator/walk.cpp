@@ -63,8 +63,7 @@ int32_t Fail(const CPOSArray& lines, const CPOSString& line) {
 // whatever the schema is, so that a schema of another kind reads as one
 // without definitions (the procedure reports its own failure).
 CPOSDict Definition(const CPOSObject& schema, QELStringAtom type) {
-    const auto get = QEL_T_MT::POSClientProc<POSDictGetProc>(NPOSObjectImpl::POSInterface::Dict,
-                                                             NPOSObjectImpl::pos_slot::DictGet);
+    const auto get = QEL_T_MT::POSClientProc<qelutils::contract::POSDictInterface::Get>();
     QELContainerHandle found = get(schema.handle(), type);
     if (found == nullptr) return CPOSDict();
     return CPOSDict(CPOSObject(found), true);

@@ -160,8 +160,7 @@ TEST_F(FilesTest, ConcurrentCallsNeverShareAName) {
 }
 
 TEST_F(FilesTest, HandlesOfAnotherKindAreRefused) {
-    const Ref number = Ref::Take(host().Get<POSNumberNewPOSNumberProc>("POSNumberInterface", "NewPOSNumber",
-                                                                      "POSNumberNewPOSNumberProc")(1));
+    const Ref number = Ref::Take(host().Get<contract::POSNumberInterface::NewPOSNumber>()(1));
     uint8_t out = 9;
     const Error e = Take(fileExists_(&out, number.get(), Atom("x").get()));
     EXPECT_FALSE(e.message.empty());

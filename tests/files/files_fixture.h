@@ -33,18 +33,16 @@ protected:
 #endif
         LibraryTest::SetUp();
         if (HasFatalFailure()) return;
-        auto get = [&](auto& proc, const char* method, const char* type) {
-            proc = host().Get<std::remove_reference_t<decltype(proc)>>("QELUtilsDirInterface", method, type);
-            ASSERT_NE(proc, nullptr) << method;
-        };
-        get(getTempDir_, "GetTempDir", "QELUtilsDirGetTempDir");
-        get(getCurrent_, "GetCurrent", "QELUtilsDirGetCurrent");
-        get(newDir_, "NewQELUtilsDir", "QELUtilsDirNewQELUtilsDir");
-        get(fileExists_, "FileExists", "QELUtilsDirFileExists");
-        get(delete_, "Delete", "QELUtilsDirDelete");
-        get(rename_, "Rename", "QELUtilsDirRename");
-        get(pathSpec_, "GetFilePathSpec", "QELUtilsDirGetFilePathSpec");
-        get(unique_, "CreateUniqueFilename", "QELUtilsDirCreateUniqueFilename");
+        using DirInterface = contract::QELUtilsDirInterface;
+        getTempDir_ = host().Get<DirInterface::GetTempDir>();
+        getCurrent_ = host().Get<DirInterface::GetCurrent>();
+        newDir_ = host().Get<DirInterface::NewQELUtilsDir>();
+        fileExists_ = host().Get<DirInterface::FileExists>();
+        delete_ = host().Get<DirInterface::Delete>();
+        rename_ = host().Get<DirInterface::Rename>();
+        pathSpec_ = host().Get<DirInterface::GetFilePathSpec>();
+        unique_ = host().Get<DirInterface::CreateUniqueFilename>();
+        ASSERT_TRUE(getTempDir_ && getCurrent_ && newDir_ && fileExists_ && delete_ && rename_ && pathSpec_ && unique_);
         dir_ = Dir(private_.string());
     }
     void TearDown() override {
@@ -71,13 +69,11 @@ protected:
         uint32_t id;
     };
     Error Take(QELErrorHandle e) {
-        auto message = host().Get<QELErrorGetMessageProc>("QELErrorInterface", "GetErrorMessage",
-                                                          "QELErrorGetMessageProc");
-        auto component = host().Get<QELErrorGetComponentProc>("QELErrorInterface", "GetComponent",
-                                                              "QELErrorGetComponentProc");
-        auto id = host().Get<QELErrorGetIDProc>("QELErrorInterface", "GetID", "QELErrorGetIDProc");
-        auto text = host().Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
-        auto release = host().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+        auto message = host().Get<contract::QELErrorInterface::GetErrorMessage>();
+        auto component = host().Get<contract::QELErrorInterface::GetComponent>();
+        auto id = host().Get<contract::QELErrorInterface::GetID>();
+        auto text = host().Get<contract::QELStringInterface::GetCString>();
+        auto release = host().Get<contract::QELErrorInterface::Release>();
         if (e == nullptr) return {"", "", 0};
         Error out{text(message(e)), text(component(e)), id(e)};
         release(e);
@@ -85,9 +81,8 @@ protected:
     }
     // An atom passed out, released.
     std::string TakeAtom(QELStringAtom atom) {
-        auto text = host().Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
-        auto drop = host().Get<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom",
-                                                         "QELDeleteStringAtomProc");
+        auto text = host().Get<contract::QELStringInterface::GetCString>();
+        auto drop = host().Get<contract::QELStringInterface::DeleteStringAtom>();
         std::string s = text(atom);
         drop(atom);
         return s;

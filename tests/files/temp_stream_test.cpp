@@ -14,27 +14,18 @@ protected:
     void SetUp() override {
         FilesTest::SetUp();
         if (HasFatalFailure()) return;
-        factory_ = host().Get<_QELUtilsNewTempFileStreamProc_NewTempFileStream>(
-            "QELUtilsTempFileStreamFactory", "NewTempFileStream", "_QELUtilsNewTempFileStreamProc_NewTempFileStream");
+        factory_ = host().Get<contract::QELUtilsTempFileStreamFactory::NewTempFileStream>();
         ASSERT_NE(factory_, nullptr);
-        getMethod_ = host().Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
-    }
-
-    template <class Proc>
-    Proc Method(const Ref& stream, const char* method, const char* type) {
-        void* proc = nullptr;
-        EXPECT_EQ(getMethod_(&proc, stream.get(), Atom(method).get(), Atom(type).get(), 0), nullptr);
-        return reinterpret_cast<Proc>(proc);
     }
     bool Write(const Ref& s, const std::string& bytes) {
-        const QELErrorHandle e = Method<QELSimpleStreamWriteProc>(s, "Write", "QELSimpleStreamWriteProc")(
-            s.get(), bytes.data(), bytes.size());
+        const QELErrorHandle e =
+            qeltest::MethodOf<contract::QELSimpleStream::Write>(s.get())(s.get(), bytes.data(), bytes.size());
         const bool ok = e == nullptr;
         Take(e);
         return ok;
     }
     std::string ReadAll(const Ref& s) {
-        auto read = Method<QELSimpleStreamReadProc>(s, "Read", "QELSimpleStreamReadProc");
+        const auto read = qeltest::MethodOf<contract::QELSimpleStream::Read>(s.get());
         std::string out;
         char buffer[64];
         uint64_t n = 0;
@@ -42,20 +33,17 @@ protected:
         return out;
     }
     void Rewind(const Ref& s) {
-        EXPECT_EQ(Method<QELRewindableStreamRewindProc>(s, "Rewind", "QELRewindableStreamRewindProc")(s.get()),
-                  nullptr);
+        EXPECT_EQ(qeltest::MethodOf<contract::QELRewindableStream::Rewind>(s.get())(s.get()), nullptr);
     }
     Ref Copy(const Ref& s) {
         QELContainerHandle out = nullptr;
-        EXPECT_EQ(Method<QELPositionableStreamCreateIndependentlyPositionableStreamProc>(
-                      s, "CreateIndependentlyPositionableStream",
-                      "QELPositionableStreamCreateIndependentlyPositionableStreamProc")(s.get(), &out),
+        EXPECT_EQ(qeltest::MethodOf<contract::QELPositionableStream::CreateIndependentlyPositionableStream>(s.get())(
+                      s.get(), &out),
                   nullptr);
         return Ref::Take(out);
     }
 
     _QELUtilsNewTempFileStreamProc_NewTempFileStream factory_ = nullptr;
-    QELGetMethodV3Proc getMethod_ = nullptr;
 };
 
 TEST_F(TempStreamTest, WrittenRewoundReadAndDeletedWithTheStream) {
@@ -104,15 +92,13 @@ TEST_F(TempStreamTest, SerializedObjectsThroughATemporaryFile) {
     QELContainerHandle out = nullptr;
     ASSERT_EQ(factory_(&out, "obj", "typea", "w+b"), nullptr);
     const Ref stream = Ref::Take(out);
-    auto newStreamer = host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                                 "POSStreamerNewPOSStreamerProc");
+    auto newStreamer = host().Get<contract::POSStreamerInterface::NewPOSStreamer>();
     auto serialize =
-        host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
+        host().Get<contract::POSStreamerInterface::Serialize>();
     auto deserialize =
-        host().Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize", "POSStreamerDeserializeProc");
-    auto fromText = host().Get<POSObjectCreateFromTextProc>("POSObjectStatics", "CreateFromText",
-                                                            "POSObjectCreateFromTextProc");
-    auto isEqual = host().Get<POSObjectIsEqualProc>("POSObjectInterface", "IsEqual", "POSObjectIsEqualProc");
+        host().Get<contract::POSStreamerInterface::Deserialize>();
+    auto fromText = host().Get<contract::POSObjectStatics::CreateFromText>();
+    auto isEqual = host().Get<contract::POSObjectInterface::IsEqual>();
     const Ref streamer = Ref::Take(newStreamer());
     const Ref doc = Ref::Take(fromText("<a [1 2 (x y)] b `0041`>", nullptr));
     ASSERT_EQ(serialize(streamer.get(), stream.get(), doc.get(), nullptr), 1);

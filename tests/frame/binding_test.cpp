@@ -1,4 +1,5 @@
 // Binding the host: what the library resolves, and what makes binding fail.
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,31 +13,33 @@ using qeltest::RecordingResolver;
 using qeltest::ResolveCall;
 using qeltest::TakeResolveCalls;
 
-// The methods binding must find: the five core procedures, then the
-// container, error, string and memory interfaces, row by row.
-std::vector<std::pair<std::string, std::string>> RequiredAtBinding() {
-    std::vector<std::pair<std::string, std::string>> rows;
-    for (const char* core : {"QELRegisterProcAddress", "QELReportError", "QELUnregisterInterface",
-                             "QELGetUnregisterCountAddr", "QELIsMultiThreaded"})
-        rows.emplace_back("QEL", core);
-    for (const char* m : {"NewFullContainer", "NewContainer", "CloneContainer", "AddRef", "Release",
-                          "DecrementWithoutDelete", "DeleteUnownedContainer", "RegisterInterface",
-                          "RegisterInstance", "GetMethod", "GetParentMethod", "GetInstance", "NGetInstance",
-                          "GetSignature", "DebugGetRefCountAddr", "GetOffsetToPrimaryInstance"})
-        rows.emplace_back("QELContainerInterface", m);
-    for (const char* m : {"NewError", "GetCoreError", "AddRef", "Release", "GetErrorMessage", "GetComponent",
-                          "GetID", "GetErrorInfo"})
-        rows.emplace_back("QELErrorInterface", m);
-    for (const char* m : {"NewStringAtom", "DeleteStringAtom", "GetCString", "AddRef"})
-        rows.emplace_back("QELStringInterface", m);
-    for (const char* m : {"Alloc", "Realloc", "Free", "GetBlockSize"}) rows.emplace_back("QELMemoryInterface", m);
-    return rows;
+using Core = contract::QEL;
+using Containers = contract::QELContainerInterface;
+using Errors = contract::QELErrorInterface;
+using Strings = contract::QELStringInterface;
+using Memory = contract::QELMemoryInterface;
+
+// What binding resolves, in order: the five core procedures first to last,
+// then the container, error, string and memory tables, each last row first.
+std::vector<ResolveCall> BindingCalls() {
+    std::vector<ResolveCall> calls;
+    for (const contract::Row& row : std::span(Core::kRows, Core::kCount))
+        calls.push_back({Core::kName, row.methodName, row.procTypeName, true});
+    auto table = [&]<class Table>(Table) {
+        for (uint32_t i = Table::kCount; i-- > 0;)
+            calls.push_back({Table::kName, Table::kRows[i].methodName, Table::kRows[i].procTypeName, true});
+    };
+    table(Containers{});
+    table(Errors{});
+    table(Strings{});
+    table(Memory{});
+    return calls;
 }
 
 TEST_F(HostTest, EveryRequiredMethodDecidesBinding) {
-    for (const auto& [interfaceName, method] : RequiredAtBinding()) {
-        SCOPED_TRACE(interfaceName + "." + method);
-        host().HideMethod(interfaceName, method);
+    for (const ResolveCall& row : BindingCalls()) {
+        SCOPED_TRACE(row.interfaceName + "." + row.methodName);
+        host().HideMethod(row.interfaceName, row.methodName);
         EXPECT_EQ(Initialize(), 0);
         EXPECT_TRUE(TakeReports().empty());
         Terminate();
@@ -46,7 +49,8 @@ TEST_F(HostTest, EveryRequiredMethodDecidesBinding) {
 }
 
 TEST_F(HostTest, InterfacesNotNeededAtStartUpDoNotDecideBinding) {
-    for (const char* interfaceName : {"QELSharedBuffInterface", "QELStreamFactoryInterface", "QELCacheInterface"}) {
+    for (const char* interfaceName : {contract::QELSharedBuffInterface::kName, contract::QELStreamFactoryInterface::kName,
+                                      contract::QELCacheInterface::kName}) {
         SCOPED_TRACE(interfaceName);
         host().HideMethod(interfaceName, "Release");
         host().HideMethod(interfaceName, "NewBuffer");
@@ -61,38 +65,21 @@ TEST_F(HostTest, BindingResolvesCoreProceduresFirstThenTablesLastRowFirst) {
     TakeResolveCalls();
     ASSERT_EQ(host().InitializeLibrary(RecordingResolver()), 1);
     const std::vector<ResolveCall> calls = TakeResolveCalls();
-    ASSERT_GE(calls.size(), 5u + 16 + 8 + 4 + 4);
-
-    const char* core[] = {"QELRegisterProcAddress", "QELReportError", "QELUnregisterInterface",
-                          "QELGetUnregisterCountAddr", "QELIsMultiThreaded"};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(calls[i].interfaceName, "QEL");
-        EXPECT_EQ(calls[i].methodName, core[i]);
-        EXPECT_EQ(calls[i].procTypeName, core[i]);
-    }
-    // Container table next, from its last row to its first.
-    EXPECT_EQ(calls[5].interfaceName, "QELContainerInterface");
-    EXPECT_EQ(calls[5].methodName, "GetOffsetToPrimaryInstance");
-    EXPECT_EQ(calls[5].procTypeName, "QELGetOffsetToPrimaryInstProc");
-    EXPECT_EQ(calls[20].methodName, "NewFullContainer");
-    EXPECT_EQ(calls[21].interfaceName, "QELErrorInterface");
-    EXPECT_EQ(calls[21].methodName, "GetErrorInfo");
-    EXPECT_EQ(calls[29].interfaceName, "QELStringInterface");
-    EXPECT_EQ(calls[33].interfaceName, "QELMemoryInterface");
-    EXPECT_EQ(calls[33].methodName, "GetBlockSize");
-    EXPECT_EQ(calls[36].methodName, "Alloc");
+    const std::vector<ResolveCall> expected = BindingCalls();
+    ASSERT_GE(calls.size(), expected.size());
+    EXPECT_EQ(std::vector<ResolveCall>(calls.begin(), calls.begin() + expected.size()), expected);
     for (const ResolveCall& c : calls) EXPECT_TRUE(c.found) << c.interfaceName << "." << c.methodName;
     Terminate();
 }
 
 TEST_F(HostTest, AFailedImportStopsAtTheMissingRow) {
-    host().HideMethod("QELErrorInterface", "GetID");
+    host().HideMethod(Errors::kName, qeltest::RowOf<Errors::GetID>().methodName);
     TakeResolveCalls();
     EXPECT_EQ(host().InitializeLibrary(RecordingResolver()), 0);
     const std::vector<ResolveCall> calls = TakeResolveCalls();
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back().interfaceName, "QELErrorInterface");
-    EXPECT_EQ(calls.back().methodName, "GetID");
+    EXPECT_EQ(calls.back().interfaceName, Errors::kName);
+    EXPECT_EQ(calls.back().methodName, qeltest::RowOf<Errors::GetID>().methodName);
     EXPECT_FALSE(calls.back().found);
     Terminate();
 }

@@ -19,14 +19,14 @@ using qeltest::LinkedLibraryTest;
 // The host's error procedures, as a component reaches them.
 struct HostErrors final {
     explicit HostErrors(qelhost::Host& h)
-        : newError(h.Get<QELNewErrorProc>("QELErrorInterface", "NewError", "QELNewErrorProc")),
-          coreError(h.Get<QELGetCoreErrorProc>("QELErrorInterface", "GetCoreError", "QELGetCoreErrorProc")),
-          release(h.Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc")),
-          message(h.Get<QELErrorGetMessageProc>("QELErrorInterface", "GetErrorMessage", "QELErrorGetMessageProc")),
+        : newError(h.Get<contract::QELErrorInterface::NewError>()),
+          coreError(h.Get<contract::QELErrorInterface::GetCoreError>()),
+          release(h.Get<contract::QELErrorInterface::Release>()),
+          message(h.Get<contract::QELErrorInterface::GetErrorMessage>()),
           component(
-              h.Get<QELErrorGetComponentProc>("QELErrorInterface", "GetComponent", "QELErrorGetComponentProc")),
-          id(h.Get<QELErrorGetIDProc>("QELErrorInterface", "GetID", "QELErrorGetIDProc")),
-          text(h.Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc")) {}
+              h.Get<contract::QELErrorInterface::GetComponent>()),
+          id(h.Get<contract::QELErrorInterface::GetID>()),
+          text(h.Get<contract::QELStringInterface::GetCString>()) {}
 
     std::string Message(QELErrorHandle e) const { return text(message(e)); }
     std::string Component(QELErrorHandle e) const { return text(component(e)); }
@@ -236,7 +236,8 @@ TEST_F(GuardTest, NewSharedBufferFailsCleanly) {
     EXPECT_EQ(released, 1) << "the data is released when the buffer cannot be made";
 
     // A host that no longer publishes the shared-buffer interface.
-    host().HideMethod("QELSharedBuffInterface", "GetSize");
+    host().HideMethod(contract::QELSharedBuffInterface::kName,
+                      qeltest::RowOf<contract::QELSharedBuffInterface::GetSize>().methodName);
     host().BumpUnregisterCounter();
     try {
         NewSharedBuffer(4, nullptr, nullptr, nullptr);
@@ -249,7 +250,7 @@ TEST_F(GuardTest, NewSharedBufferFailsCleanly) {
     host().BumpUnregisterCounter();
     QELSharedBuffHandle ok = NewSharedBuffer(4, nullptr, nullptr, nullptr);
     ASSERT_NE(ok, nullptr);
-    host().Get<QELSharedBuffReleaseProc>("QELSharedBuffInterface", "Release", "QELSharedBuffReleaseProc")(ok);
+    host().Get<contract::QELSharedBuffInterface::Release>()(ok);
 }
 
 }  // namespace

@@ -53,17 +53,7 @@ private:
     uint64_t position_ = 0;
 };
 
-class HostStreamsTest : public LinkedLibraryTest {
-protected:
-    template <class Proc>
-    Proc Method(QELContainerHandle stream, const char* method, const char* procType) {
-        auto getMethod = host().Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
-        const qelhost::pos::Atom m(method), t(procType);
-        void* proc = nullptr;
-        EXPECT_EQ(getMethod(&proc, stream, m.get(), t.get(), 0), nullptr);
-        return reinterpret_cast<Proc>(proc);
-    }
-};
+class HostStreamsTest : public LinkedLibraryTest {};
 
 TEST_F(HostStreamsTest, ALibraryStreamServesTheHostThroughTheCallbacks) {
     std::string data = "hello";
@@ -82,7 +72,7 @@ TEST_F(HostStreamsTest, ALibraryStreamServesTheHostThroughTheCallbacks) {
 
         // The default Rewind is Seek(0, 0).
         StringStream::seeks = 0;
-        auto rewind = Method<QELRewindableStreamRewindProc>(stream.get(), "Rewind", "QELRewindableStreamRewindProc");
+        auto rewind = qeltest::MethodOf<contract::QELRewindableStream::Rewind>(stream.get());
         EXPECT_EQ(rewind(stream.get()), nullptr);
         EXPECT_EQ(StringStream::seeks, 1);
         EXPECT_EQ(ref.Mark(), 0);
@@ -96,13 +86,13 @@ TEST_F(HostStreamsTest, CallbacksTurnFailuresIntoErrorsAndClearTheirOutputs) {
     const Ref stream = Ref::Take(NewHostStreamFromClient(object));
     ASSERT_TRUE(stream);
     object->failing = true;
-    auto mark = Method<QELPositionableStreamMarkProc>(stream.get(), "Mark", "QELPositionableStreamMarkProc");
-    auto read = Method<QELSimpleStreamReadProc>(stream.get(), "Read", "QELSimpleStreamReadProc");
-    auto release = host().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+    auto mark = qeltest::MethodOf<contract::QELPositionableStream::Mark>(stream.get());
+    auto read = qeltest::MethodOf<contract::QELSimpleStream::Read>(stream.get());
+    auto release = host().Get<contract::QELErrorInterface::Release>();
     auto component =
-        host().Get<QELErrorGetComponentProc>("QELErrorInterface", "GetComponent", "QELErrorGetComponentProc");
-    auto id = host().Get<QELErrorGetIDProc>("QELErrorInterface", "GetID", "QELErrorGetIDProc");
-    auto text = host().Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
+        host().Get<contract::QELErrorInterface::GetComponent>();
+    auto id = host().Get<contract::QELErrorInterface::GetID>();
+    auto text = host().Get<contract::QELStringInterface::GetCString>();
 
     int64_t position = 99;
     QELErrorHandle e = mark(stream.get(), &position);

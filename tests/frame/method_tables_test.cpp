@@ -39,43 +39,42 @@ protected:
         Publish("TestSimpleStreamInterface", false);
     }
     void TearDown() override {
-        for (QELContainerHandle c : made_) Call<QELReleaseContainerProc>("Release", "QELReleaseContainerProc")(c);
+        for (QELContainerHandle c : made_) host().Get<contract::QELContainerInterface::Release>()(c);
         host().Withdraw("TestStreamInterface");
         host().Withdraw("TestSimpleStreamInterface");
         LinkedLibraryTest::TearDown();
     }
 
-    void Publish(const char* interfaceName, bool positionable) {
-        host().Register(interfaceName, "Read", "QELSimpleStreamReadProc", P(&ReadA));
-        host().Register(interfaceName, "Write", "QELSimpleStreamWriteProc", P(&Write));
-        if (!positionable) return;
-        host().Register(interfaceName, "CreateIndependentlyRewindableStream",
-                        "QELRewindableStreamCreateIndependentlyRewindableStreamProc", P(&CreateRewindable));
-        host().Register(interfaceName, "Rewind", "QELRewindableStreamRewindProc", P(&Rewind));
-        host().Register(interfaceName, "CreateIndependentlyPositionableStream",
-                        "QELPositionableStreamCreateIndependentlyPositionableStreamProc", P(&CreatePositionable));
-        host().Register(interfaceName, "Mark", "QELPositionableStreamMarkProc", P(&Mark));
-        host().Register(interfaceName, "Seek", "QELPositionableStreamSeekProc", P(&Seek));
+    template <class Table>
+    void RegisterAs(const char* interfaceName, const Publication<Table>& table) {
+        qeltest::RegisterRows(host(), interfaceName, table);
     }
 
-    template <class Proc>
-    Proc Call(const char* method, const char* procType) {
-        return host().Get<Proc>("QELContainerInterface", method, procType);
+    void Publish(const char* interfaceName, bool positionable) {
+        RegisterAs(interfaceName, Publication(contract::Publish<SimpleStream::Read>(&ReadA),
+                                              contract::Publish<SimpleStream::Write>(&Write)));
+        if (!positionable) return;
+        RegisterAs(interfaceName,
+                   Publication(contract::Publish<RewindableStream::CreateIndependentlyRewindableStream>(&CreateRewindable),
+                               contract::Publish<RewindableStream::Rewind>(&Rewind)));
+        RegisterAs(interfaceName, Publication(contract::Publish<PositionableStream::CreateIndependentlyPositionableStream>(
+                                                  &CreatePositionable),
+                                              contract::Publish<PositionableStream::Mark>(&Mark),
+                                              contract::Publish<PositionableStream::Seek>(&Seek)));
     }
 
     QELContainerHandle Make(const char* interfaceName) {
-        auto atom = host().Get<QELNewStringAtomProc>("QELStringInterface", "NewStringAtom", "QELNewStringAtomProc");
-        auto drop = host().Get<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom",
-                                                         "QELDeleteStringAtomProc");
+        const auto atom = host().Get<contract::QELStringInterface::NewStringAtom>();
+        const auto drop = host().Get<contract::QELStringInterface::DeleteStringAtom>();
         QELStringAtom impl = atom("TestStreamImpl");
         QELStringAtom iface = atom(interfaceName);
         QELContainerHandle c = nullptr;
-        EXPECT_EQ(Call<QELNewFullContainerV5Proc>("NewFullContainer", "QELNewFullContainerV5Proc")(
-                      &c, nullptr, impl, nullptr, iface, nullptr, nullptr, nullptr),
+        EXPECT_EQ(host().Get<contract::QELContainerInterface::NewFullContainer>()(&c, nullptr, impl, nullptr, iface,
+                                                                                  nullptr, nullptr, nullptr),
                   nullptr);
         drop(impl);
         drop(iface);
-        Call<QELAddRefContainerV2Proc>("AddRef", "QELAddRefContainerV2Proc")(c);
+        host().Get<contract::QELContainerInterface::AddRef>()(c);
         made_.push_back(c);
         return c;
     }
@@ -92,8 +91,8 @@ TEST_F(MethodTablesTest, OneTablePerKindNewKindsAtTheFront) {
     const uint64_t before = list.count;
 
     void** procsA = SimpleStreamMethods(a);
-    EXPECT_EQ(procsA[stream_slot::Read], P(&ReadA));
-    EXPECT_EQ(procsA[stream_slot::Write], P(&Write));
+    EXPECT_EQ(procsA[SimpleStream::Read], P(&ReadA));
+    EXPECT_EQ(procsA[SimpleStream::Write], P(&Write));
     EXPECT_EQ(SimpleStreamMethods(b), procsA) << "containers of one kind share one table";
     EXPECT_EQ(list.count, before + 1);
 
@@ -106,21 +105,21 @@ TEST_F(MethodTablesTest, OneTablePerKindNewKindsAtTheFront) {
 TEST_F(MethodTablesTest, ACounterChangeReimportsInPlace) {
     QELContainerHandle a = Make("TestStreamInterface");
     void** procs = SimpleStreamMethods(a);
-    ASSERT_EQ(procs[stream_slot::Read], P(&ReadA));
-    host().Register("TestStreamInterface", "Read", "QELSimpleStreamReadProc", P(&ReadB));
-    EXPECT_EQ(SimpleStreamMethods(a)[stream_slot::Read], P(&ReadA)) << "nothing changed for the library yet";
+    ASSERT_EQ(procs[SimpleStream::Read], P(&ReadA));
+    RegisterAs("TestStreamInterface", Publication(contract::Publish<SimpleStream::Read>(&ReadB),
+                                                  contract::Publish<SimpleStream::Write>(&Write)));
+    EXPECT_EQ(SimpleStreamMethods(a)[SimpleStream::Read], P(&ReadA)) << "nothing changed for the library yet";
     host().BumpUnregisterCounter();
     EXPECT_EQ(SimpleStreamMethods(a), procs) << "the table does not move";
-    EXPECT_EQ(procs[stream_slot::Read], P(&ReadB));
+    EXPECT_EQ(procs[SimpleStream::Read], P(&ReadB));
 }
 
 TEST_F(MethodTablesTest, AKindLackingAMethodHasNoTableOfThatList) {
     QELContainerHandle s = Make("TestSimpleStreamInterface");
     EXPECT_EQ(LookupMethodTable(PositionableStreamList(), s,
                                 [](QELContainerHandle c, bool required, void** procs) {
-                                    static const ProcImport rows[] = {
-                                        {"Seek", "QELPositionableStreamSeekProc"}};
-                                    return ImportInstanceMethods(rows, 1, c, required, procs);
+                                    const ProcImport& seek = PositionableStream::kRows[PositionableStream::Seek];
+                                    return ImportInstanceMethods(&seek, 1, c, required, procs);
                                 }),
               nullptr);
     try {

@@ -28,48 +28,50 @@ protected:
     }
 };
 
-std::vector<std::string> Methods(const std::vector<ResolveCall>& calls, const std::string& interfaceName) {
-    std::vector<std::string> methods;
-    for (const ResolveCall& c : calls)
-        if (c.interfaceName == interfaceName) methods.push_back(c.methodName);
-    return methods;
+using Strings = contract::QELStringInterface;
+using Memory = contract::QELMemoryInterface;
+using StreamFactory = contract::QELStreamFactoryInterface;
+using Cache = contract::QELCacheInterface;
+
+// The resolver calls that fill a table: every row, last row first, each
+// with its proc-type name.
+template <class Table>
+std::vector<ResolveCall> FillCalls() {
+    std::vector<ResolveCall> calls;
+    for (uint32_t i = Table::kCount; i-- > 0;)
+        calls.push_back({Table::kName, Table::kRows[i].methodName, Table::kRows[i].procTypeName, true});
+    return calls;
 }
 
 TEST_F(TablesTest, CurrentTablesAreNotRefilled) {
-    for (HostInterface which : {HostInterface::String, HostInterface::Error, HostInterface::Memory,
-                                HostInterface::Container}) {
-        ASSERT_NE(CurrentTable(which), nullptr);
-    }
+    ASSERT_NE(CurrentTable<contract::QELContainerInterface>(), nullptr);
+    ASSERT_NE(CurrentTable<contract::QELErrorInterface>(), nullptr);
+    ASSERT_NE(CurrentTable<Strings>(), nullptr);
+    ASSERT_NE(CurrentTable<Memory>(), nullptr);
     EXPECT_TRUE(TakeResolveCalls().empty());
 }
 
 TEST_F(TablesTest, ACounterChangeRefillsOnlyTheTableAccessedLastRowFirst) {
     host().BumpUnregisterCounter();
-    ASSERT_NE(CurrentTable(HostInterface::String), nullptr);
-    const std::vector<ResolveCall> calls = TakeResolveCalls();
-    EXPECT_EQ(Methods(calls, "QELStringInterface"),
-              (std::vector<std::string>{"AddRef", "GetCString", "DeleteStringAtom", "NewStringAtom"}));
-    EXPECT_EQ(calls.size(), 4u) << "tables that were not accessed stay as they are";
-    EXPECT_EQ(TableOf(HostInterface::String).generation.load(), host().UnregisterCount());
-    ASSERT_NE(CurrentTable(HostInterface::String), nullptr);
+    ASSERT_NE(CurrentTable<Strings>(), nullptr);
+    EXPECT_EQ(TakeResolveCalls(), FillCalls<Strings>()) << "tables that were not accessed stay as they are";
+    EXPECT_EQ(TableFor<Strings>().generation.load(), host().UnregisterCount());
+    ASSERT_NE(CurrentTable<Strings>(), nullptr);
     EXPECT_TRUE(TakeResolveCalls().empty());
 }
 
 TEST_F(TablesTest, TablesNotNeededAtBindingAreFilledAtFirstUse) {
-    ASSERT_NE(CurrentTable(HostInterface::StreamFactory), nullptr);
-    EXPECT_EQ(Methods(TakeResolveCalls(), "QELStreamFactoryInterface"),
-              (std::vector<std::string>{"NewClientPositionableStream", "NewClientRewindableStream",
-                                        "NewClientSimpleStream", "NewPositionableFileStream",
-                                        "NewPositionableBufferStream", "NewPositionableMemoryStream"}));
-    ASSERT_NE(CurrentTable(HostInterface::Cache), nullptr);
-    EXPECT_EQ(TakeResolveCalls().size(), 23u);
+    ASSERT_NE(CurrentTable<StreamFactory>(), nullptr);
+    EXPECT_EQ(TakeResolveCalls(), FillCalls<StreamFactory>());
+    ASSERT_NE(CurrentTable<Cache>(), nullptr);
+    EXPECT_EQ(TakeResolveCalls(), FillCalls<Cache>());
 }
 
 TEST_F(TablesTest, AMethodMissingAfterBindingThrows) {
-    host().HideMethod("QELMemoryInterface", "GetBlockSize");
+    host().HideMethod(Memory::kName, Memory::kRows[Memory::GetBlockSize].methodName);
     host().BumpUnregisterCounter();
     try {
-        CurrentTable(HostInterface::Memory);
+        CurrentTable<Memory>();
         ADD_FAILURE() << "expected CQELError";
     } catch (const CQELError& e) {
         EXPECT_STREQ(e.what(), "");
@@ -77,17 +79,17 @@ TEST_F(TablesTest, AMethodMissingAfterBindingThrows) {
     }
     // The stale table is tried again at the next access.
     host().UnhideAll();
-    EXPECT_NE(CurrentTable(HostInterface::Memory), nullptr);
+    EXPECT_NE(CurrentTable<Memory>(), nullptr);
 }
 
 TEST_F(TablesTest, WithNoResolverStoredTheAccessorsGiveNothing) {
     Terminate();
     TakeResolveCalls();
     host().BumpUnregisterCounter();
-    EXPECT_EQ(CurrentTable(HostInterface::Memory), nullptr);
-    EXPECT_EQ(CurrentTable(HostInterface::StreamFactory), nullptr);
-    EXPECT_EQ(TableOf(HostInterface::StreamFactory).slots[0].load(), nullptr);
-    EXPECT_THROW(RequireTable(HostInterface::Memory), CQELError);
+    EXPECT_EQ(CurrentTable<Memory>(), nullptr);
+    EXPECT_EQ(CurrentTable<StreamFactory>(), nullptr);
+    EXPECT_EQ(TableFor<StreamFactory>().slots[0].load(), nullptr);
+    EXPECT_THROW(RequireTable<Memory>(), CQELError);
     EXPECT_TRUE(TakeResolveCalls().empty());
 }
 
@@ -100,17 +102,17 @@ TEST_F(TablesTest, RegisterProcTableStopsAtTheFirstRefusal) {
         {"", "", nullptr},
     };
     host().RefuseRegistration(3);
-    EXPECT_FALSE(RegisterProcTable(rows, RowCount(rows), "TestInterface"));
+    EXPECT_FALSE(RegisterProcTable(rows, 3, "TestInterface"));
     EXPECT_EQ(host().Resolve("TestInterface", "First", "TestFirstProc"), &procs[0]);
     EXPECT_EQ(host().Resolve("TestInterface", "Second", "TestSecondProc"), &procs[1]);
     EXPECT_EQ(host().Resolve("TestInterface", "Third", "TestThirdProc"), nullptr);
 
     host().RefuseRegistration(0);
-    EXPECT_TRUE(RegisterProcTable(rows, RowCount(rows), "TestInterface"));
+    EXPECT_TRUE(RegisterProcTable(rows, 3, "TestInterface"));
     EXPECT_TRUE(RegisterProcTable(rows, 0, "TestInterface"));
     // The same method under another proc-type name is refused by the broker.
     const ProcRegistration clash[] = {{"First", "OtherProc", &procs[0]}, {"", "", nullptr}};
-    EXPECT_FALSE(RegisterProcTable(clash, RowCount(clash), "TestInterface"));
+    EXPECT_FALSE(RegisterProcTable(clash, 1, "TestInterface"));
     host().Withdraw("TestInterface");
 }
 
@@ -125,7 +127,7 @@ struct Tracked final {
 };
 
 TEST_F(TablesTest, OwnContainersAreRecognisedByTheirImplementationName) {
-    auto release = host().Get<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc");
+    const auto release = host().Get<contract::QELContainerInterface::Release>();
     auto* object = new Tracked;
     QELContainerHandle c = NewOwnContainer(object, OwnKind::POSObject, &Tracked::Destroy);
     ASSERT_NE(c, nullptr);

@@ -15,19 +15,16 @@ using qeltest::HostTest;
 
 struct Procs final {
     explicit Procs(qelhost::Host& h)
-        : newAtom(h.Get<QELNewStringAtomProc>("QELStringInterface", "NewStringAtom", "QELNewStringAtomProc")),
+        : newAtom(h.Get<contract::QELStringInterface::NewStringAtom>()),
           deleteAtom(
-              h.Get<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom", "QELDeleteStringAtomProc")),
-          text(h.Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc")),
-          newContainer(h.Get<QELNewFullContainerV5Proc>("QELContainerInterface", "NewFullContainer",
-                                                        "QELNewFullContainerV5Proc")),
-          addRef(h.Get<QELAddRefContainerV2Proc>("QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc")),
-          release(h.Get<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc")),
-          decrement(h.Get<QELDecrementWithoutDeleteProc>("QELContainerInterface", "DecrementWithoutDelete",
-                                                          "QELDecrementWithoutDeleteProc")),
-          offset(h.Get<QELGetOffsetToPrimaryInstProc>("QELContainerInterface", "GetOffsetToPrimaryInstance",
-                                                       "QELGetOffsetToPrimaryInstProc")),
-          reg(h.Get<QELRegisterProcAddressProc>("QEL", "QELRegisterProcAddress", "QELRegisterProcAddress")) {}
+              h.Get<contract::QELStringInterface::DeleteStringAtom>()),
+          text(h.Get<contract::QELStringInterface::GetCString>()),
+          newContainer(h.Get<contract::QELContainerInterface::NewFullContainer>()),
+          addRef(h.Get<contract::QELContainerInterface::AddRef>()),
+          release(h.Get<contract::QELContainerInterface::Release>()),
+          decrement(h.Get<contract::QELContainerInterface::DecrementWithoutDelete>()),
+          offset(h.Get<contract::QELContainerInterface::GetOffsetToPrimaryInstance>()),
+          reg(h.Get<contract::QEL::QELRegisterProcAddress>()) {}
     QELNewStringAtomProc newAtom;
     QELDeleteStringAtomProc deleteAtom;
     QELGetCStringProc text;
@@ -191,10 +188,10 @@ TEST(HostConfigurations, DifferInWhatTheLibraryMustNotRelyOn) {
         qelhost::Host host(config);
         const Procs p(host);
         offsets.insert(p.offset());
-        auto core = host.Get<QELGetCoreErrorProc>("QELErrorInterface", "GetCoreError", "QELGetCoreErrorProc");
+        auto core = host.Get<contract::QELErrorInterface::GetCoreError>();
         auto message =
-            host.Get<QELErrorGetMessageProc>("QELErrorInterface", "GetErrorMessage", "QELErrorGetMessageProc");
-        auto release = host.Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+            host.Get<contract::QELErrorInterface::GetErrorMessage>();
+        auto release = host.Get<contract::QELErrorInterface::Release>();
         QELErrorHandle e = core(0);
         genericTexts.insert(p.text(message(e)));
         release(e);

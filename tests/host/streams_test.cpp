@@ -38,19 +38,18 @@ struct Methods final {
     QELPositionableStreamSeekProc seek = nullptr;
 };
 
-struct MethodName final {
-    const char* method;
-    const char* procType;
-};
-const MethodName kMethodNames[] = {
-    {"Read", "QELSimpleStreamReadProc"},
-    {"Write", "QELSimpleStreamWriteProc"},
-    {"CreateIndependentlyRewindableStream", "QELRewindableStreamCreateIndependentlyRewindableStreamProc"},
-    {"Rewind", "QELRewindableStreamRewindProc"},
-    {"CreateIndependentlyPositionableStream", "QELPositionableStreamCreateIndependentlyPositionableStreamProc"},
-    {"Mark", "QELPositionableStreamMarkProc"},
-    {"Seek", "QELPositionableStreamSeekProc"},
-};
+using Simple = contract::QELSimpleStream;
+using Rewindable = contract::QELRewindableStream;
+using Positionable = contract::QELPositionableStream;
+using qeltest::RowOf;
+
+// The seven methods of every stream: the rows of its three tables.
+std::vector<contract::Row> StreamRows() {
+    std::vector<contract::Row> rows(Simple::kRows, Simple::kRows + Simple::kCount);
+    rows.insert(rows.end(), Rewindable::kRows, Rewindable::kRows + Rewindable::kCount);
+    rows.insert(rows.end(), Positionable::kRows, Positionable::kRows + Positionable::kCount);
+    return rows;
+}
 
 // What a stream call gave: its error (taken and released) or success.
 struct Outcome final {
@@ -131,26 +130,23 @@ protected:
         HostTest::SetUp();
         if (HasFatalFailure()) return;
         qelhost::Host& h = host();
-        newMemory_ = h.Get<QELNewPositionableMemoryStreamProc>(
-            "QELStreamFactoryInterface", "NewPositionableMemoryStream", "QELNewPositionableMemoryStreamProc");
-        newFile_ = h.Get<QELNewPositionableFileStreamProc>("QELStreamFactoryInterface", "NewPositionableFileStream",
-                                                            "QELNewPositionableFileStreamProc");
-        newClient_ = h.Get<QELNewClientPositionableStreamProc>(
-            "QELStreamFactoryInterface", "NewClientPositionableStream", "QELNewClientPositionableStreamProc");
-        addRef_ = h.Get<QELAddRefContainerV2Proc>("QELContainerInterface", "AddRef", "QELAddRefContainerV2Proc");
-        release_ = h.Get<QELReleaseContainerProc>("QELContainerInterface", "Release", "QELReleaseContainerProc");
-        getMethod_ = h.Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
-        newAtom_ = h.Get<QELNewStringAtomProc>("QELStringInterface", "NewStringAtom", "QELNewStringAtomProc");
+        newMemory_ = h.Get<contract::QELStreamFactoryInterface::NewPositionableMemoryStream>();
+        newFile_ = h.Get<contract::QELStreamFactoryInterface::NewPositionableFileStream>();
+        newClient_ = h.Get<contract::QELStreamFactoryInterface::NewClientPositionableStream>();
+        addRef_ = h.Get<contract::QELContainerInterface::AddRef>();
+        release_ = h.Get<contract::QELContainerInterface::Release>();
+        getMethod_ = h.Get<contract::QELContainerInterface::GetMethod>();
+        newAtom_ = h.Get<contract::QELStringInterface::NewStringAtom>();
         deleteAtom_ =
-            h.Get<QELDeleteStringAtomProc>("QELStringInterface", "DeleteStringAtom", "QELDeleteStringAtomProc");
-        cString_ = h.Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
-        newError_ = h.Get<QELNewErrorProc>("QELErrorInterface", "NewError", "QELNewErrorProc");
-        errorRelease_ = h.Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+            h.Get<contract::QELStringInterface::DeleteStringAtom>();
+        cString_ = h.Get<contract::QELStringInterface::GetCString>();
+        newError_ = h.Get<contract::QELErrorInterface::NewError>();
+        errorRelease_ = h.Get<contract::QELErrorInterface::Release>();
         errorMessage_ =
-            h.Get<QELErrorGetMessageProc>("QELErrorInterface", "GetErrorMessage", "QELErrorGetMessageProc");
+            h.Get<contract::QELErrorInterface::GetErrorMessage>();
         errorComponent_ =
-            h.Get<QELErrorGetComponentProc>("QELErrorInterface", "GetComponent", "QELErrorGetComponentProc");
-        errorId_ = h.Get<QELErrorGetIDProc>("QELErrorInterface", "GetID", "QELErrorGetIDProc");
+            h.Get<contract::QELErrorInterface::GetComponent>();
+        errorId_ = h.Get<contract::QELErrorInterface::GetID>();
         ASSERT_TRUE(newMemory_ && newFile_ && newClient_ && addRef_ && release_ && getMethod_ && newAtom_ &&
                     deleteAtom_ && cString_ && newError_ && errorRelease_ && errorMessage_ && errorComponent_ &&
                     errorId_);
@@ -179,21 +175,22 @@ protected:
         return proc;
     }
 
+    void* Method(QELContainerHandle stream, const contract::Row& row) {
+        return Method(stream, row.methodName, row.procTypeName);
+    }
+    template <auto Row>
+    contract::ProcType<Row> TypedMethod(QELContainerHandle stream) {
+        return reinterpret_cast<contract::ProcType<Row>>(Method(stream, RowOf<Row>()));
+    }
+
     Methods MethodsOf(QELContainerHandle stream) {
-        Methods m;
-        m.read = reinterpret_cast<QELSimpleStreamReadProc>(Method(stream, "Read", "QELSimpleStreamReadProc"));
-        m.write = reinterpret_cast<QELSimpleStreamWriteProc>(Method(stream, "Write", "QELSimpleStreamWriteProc"));
-        m.createRewindable = reinterpret_cast<QELRewindableStreamCreateIndependentlyRewindableStreamProc>(
-            Method(stream, kMethodNames[2].method, kMethodNames[2].procType));
-        m.rewind = reinterpret_cast<QELRewindableStreamRewindProc>(
-            Method(stream, "Rewind", "QELRewindableStreamRewindProc"));
-        m.createPositionable = reinterpret_cast<QELPositionableStreamCreateIndependentlyPositionableStreamProc>(
-            Method(stream, kMethodNames[4].method, kMethodNames[4].procType));
-        m.mark =
-            reinterpret_cast<QELPositionableStreamMarkProc>(Method(stream, "Mark", "QELPositionableStreamMarkProc"));
-        m.seek =
-            reinterpret_cast<QELPositionableStreamSeekProc>(Method(stream, "Seek", "QELPositionableStreamSeekProc"));
-        return m;
+        return {TypedMethod<Simple::Read>(stream),
+                TypedMethod<Simple::Write>(stream),
+                TypedMethod<Rewindable::CreateIndependentlyRewindableStream>(stream),
+                TypedMethod<Rewindable::Rewind>(stream),
+                TypedMethod<Positionable::CreateIndependentlyPositionableStream>(stream),
+                TypedMethod<Positionable::Mark>(stream),
+                TypedMethod<Positionable::Seek>(stream)};
     }
 
     Outcome Take(QELErrorHandle error) {
@@ -315,10 +312,12 @@ protected:
 
 // ---------------------------------------------------------------- the factory and the methods
 TEST_F(StreamsTest, RowsTheLibraryNeverCallsRefuseWithAHostError) {
-    for (const char* row : {"NewPositionableBufferStream", "NewClientSimpleStream", "NewClientRewindableStream"}) {
-        SCOPED_TRACE(row);
-        const std::string procType = std::string("QEL") + row + "Proc";
-        auto proc = host().Get<QELNewPositionableMemoryStreamProc>("QELStreamFactoryInterface", row, procType.c_str());
+    using Factory = contract::QELStreamFactoryInterface;
+    for (const contract::Row& row : {RowOf<Factory::NewPositionableBufferStream>(), RowOf<Factory::NewClientSimpleStream>(),
+                                     RowOf<Factory::NewClientRewindableStream>()}) {
+        SCOPED_TRACE(row.methodName);
+        // Their C type is the host's business; this host gives each an out argument.
+        auto proc = host().Get<QELNewPositionableMemoryStreamProc>(Factory::kName, row.methodName, row.procTypeName);
         ASSERT_NE(proc, nullptr);
         QELContainerHandle out = reinterpret_cast<QELContainerHandle>(&out);
         const Outcome got = Take(proc(&out));
@@ -336,14 +335,14 @@ TEST_F(StreamsTest, EveryKindAnswersTheSevenMethodsOnlyUnderTheirProcTypes) {
     Held client = NewClient(library);
     for (const Held* s : {&memory, &file, &client}) {
         std::vector<void*> procs;
-        for (const MethodName& row : kMethodNames) {
-            SCOPED_TRACE(row.method);
-            void* proc = Method(s->h(), row.method, row.procType);
+        for (const contract::Row& row : StreamRows()) {
+            SCOPED_TRACE(row.methodName);
+            void* proc = Method(s->h(), row);
             EXPECT_NE(proc, nullptr);
             procs.push_back(proc);
-            EXPECT_EQ(Method(s->h(), row.method, (std::string(row.procType) + "V2").c_str()), nullptr);
-            EXPECT_EQ(Method(s->h(), row.method, "QELSimpleStreamWriteProc") != nullptr,
-                      std::strcmp(row.method, "Write") == 0);
+            EXPECT_EQ(Method(s->h(), row.methodName, (std::string(row.procTypeName) + "V2").c_str()), nullptr);
+            EXPECT_EQ(Method(s->h(), row.methodName, RowOf<Simple::Write>().procTypeName) != nullptr,
+                      std::strcmp(row.methodName, "Write") == 0);
         }
         std::sort(procs.begin(), procs.end());
         EXPECT_EQ(std::unique(procs.begin(), procs.end()), procs.end()) << "two methods share one procedure";
@@ -352,8 +351,7 @@ TEST_F(StreamsTest, EveryKindAnswersTheSevenMethodsOnlyUnderTheirProcTypes) {
 }
 
 TEST_F(StreamsTest, EachKindHasItsOwnSignatureSharedWithinTheKind) {
-    const int32_t offset = host().Get<QELGetOffsetToPrimaryInstProc>(
-        "QELContainerInterface", "GetOffsetToPrimaryInstance", "QELGetOffsetToPrimaryInstProc")();
+    const int32_t offset = host().Get<contract::QELContainerInterface::GetOffsetToPrimaryInstance>()();
     auto signature = [&](const Held& s) {
         return reinterpret_cast<const QELPrimaryInstanceRecord*>(reinterpret_cast<const char*>(s.h()) + offset)
             ->signature;
@@ -919,14 +917,13 @@ TEST_F(StreamsTest, HiddenStreamMethodsAreMissingOnEveryKindUntilUnhidden) {
     Held client = NewClient(library);
     host().HideStreamMethods(StreamMethod::Rewind | StreamMethod::CreateIndependentlyRewindableStream);
     for (const Held* s : {&memory, &file, &client}) {
-        EXPECT_EQ(Method(s->h(), kMethodNames[2].method, kMethodNames[2].procType), nullptr);
-        EXPECT_EQ(Method(s->h(), "Rewind", "QELRewindableStreamRewindProc"), nullptr);
-        EXPECT_NE(Method(s->h(), "Read", "QELSimpleStreamReadProc"), nullptr);
-        EXPECT_NE(Method(s->h(), "Seek", "QELPositionableStreamSeekProc"), nullptr);
+        EXPECT_EQ(Method(s->h(), RowOf<Rewindable::CreateIndependentlyRewindableStream>()), nullptr);
+        EXPECT_EQ(Method(s->h(), RowOf<Rewindable::Rewind>()), nullptr);
+        EXPECT_NE(Method(s->h(), RowOf<Simple::Read>()), nullptr);
+        EXPECT_NE(Method(s->h(), RowOf<Positionable::Seek>()), nullptr);
     }
     host().UnhideAll();
-    for (const Held* s : {&memory, &file, &client})
-        EXPECT_NE(Method(s->h(), "Rewind", "QELRewindableStreamRewindProc"), nullptr);
+    for (const Held* s : {&memory, &file, &client}) EXPECT_NE(Method(s->h(), RowOf<Rewindable::Rewind>()), nullptr);
 }
 
 // ---------------------------------------------------------------- the typed API

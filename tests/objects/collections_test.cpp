@@ -17,7 +17,7 @@ std::vector<double> Numbers(const qelhost::pos::Client& pos, const Ref& array) {
 
 TEST_F(POSTest, ArrayAppendGetAtRemove) {
     const Ref array = Parse("[10 11 12]");
-    EXPECT_EQ(pos().arrayGetAt(array.get(), 3), nullptr) << "GetAt at Count is no member";
+    EXPECT_EQ(pos().Proc<contract::POSArrayInterface::GetAt>()(array.get(), 3), nullptr) << "GetAt at Count is no member";
     pos().RemoveAt(array, 3);
     EXPECT_EQ(Numbers(pos(), array), (std::vector<double>{10, 11, 12}));
     pos().RemoveAt(array, 0);
@@ -85,21 +85,21 @@ TEST_F(POSTest, KeysAreOrderedByUnsignedBytes) {
 
 TEST_F(POSTest, IteratorWalksKeysInOrder) {
     const Ref dict = Parse("<b 1 a 2>");
-    const Ref it = Ref::Take(pos().newIterator(dict.get()));
-    EXPECT_STREQ(pos().iteratorCurKey(it.get()), "a");
-    pos().iteratorNext(it.get());
-    EXPECT_STREQ(pos().iteratorCurKey(it.get()), "b");
-    pos().iteratorNext(it.get());
-    EXPECT_EQ(pos().iteratorIsDone(it.get()), 1);
-    EXPECT_EQ(pos().iteratorCurKey(it.get()), nullptr);
-    pos().iteratorNext(it.get());  // at the end: nothing
-    EXPECT_EQ(pos().iteratorIsDone(it.get()), 1);
-    pos().iteratorBegin(it.get());
-    EXPECT_STREQ(pos().iteratorCurKey(it.get()), "a");
+    const Ref it = Ref::Take(pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(dict.get()));
+    EXPECT_STREQ(pos().Proc<contract::POSDictIteratorInterface::CurKey>()(it.get()), "a");
+    pos().Proc<contract::POSDictIteratorInterface::Next>()(it.get());
+    EXPECT_STREQ(pos().Proc<contract::POSDictIteratorInterface::CurKey>()(it.get()), "b");
+    pos().Proc<contract::POSDictIteratorInterface::Next>()(it.get());
+    EXPECT_EQ(pos().Proc<contract::POSDictIteratorInterface::IsDone>()(it.get()), 1);
+    EXPECT_EQ(pos().Proc<contract::POSDictIteratorInterface::CurKey>()(it.get()), nullptr);
+    pos().Proc<contract::POSDictIteratorInterface::Next>()(it.get());  // at the end: nothing
+    EXPECT_EQ(pos().Proc<contract::POSDictIteratorInterface::IsDone>()(it.get()), 1);
+    pos().Proc<contract::POSDictIteratorInterface::Begin>()(it.get());
+    EXPECT_STREQ(pos().Proc<contract::POSDictIteratorInterface::CurKey>()(it.get()), "a");
 
     const Ref empty = pos().Dict();
-    const Ref none = Ref::Take(pos().newIterator(empty.get()));
-    EXPECT_EQ(pos().iteratorIsDone(none.get()), 1);
+    const Ref none = Ref::Take(pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(empty.get()));
+    EXPECT_EQ(pos().Proc<contract::POSDictIteratorInterface::IsDone>()(none.get()), 1);
     EXPECT_TRUE(TakeReports().empty());
 }
 
@@ -108,12 +108,12 @@ TEST_F(POSTest, GetHandsOutABorrowedMember) {
     pos().Put(dict, "k", pos().Number(5));
     const int64_t containers = host().books().containers;
     const qelhost::pos::Atom key("k");
-    QELContainerHandle borrowed = pos().dictGet(dict.get(), key.get());
+    QELContainerHandle borrowed = pos().Proc<contract::POSDictInterface::Get>()(dict.get(), key.get());
     ASSERT_NE(borrowed, nullptr);
-    EXPECT_EQ(pos().getNumber(borrowed), 5);
+    EXPECT_EQ(pos().Proc<contract::POSNumberInterface::Get>()(borrowed), 5);
     EXPECT_EQ(host().books().containers, containers);
     const qelhost::pos::Atom absent("nope");
-    EXPECT_EQ(pos().dictGet(dict.get(), absent.get()), nullptr);
+    EXPECT_EQ(pos().Proc<contract::POSDictInterface::Get>()(dict.get(), absent.get()), nullptr);
     EXPECT_TRUE(TakeReports().empty());
 }
 
@@ -121,7 +121,7 @@ TEST_F(POSTest, ADictionaryMayHoldItsOwnKindsAndSurviveItsKeys) {
     const Ref dict = pos().Dict();
     {
         const qelhost::pos::Atom key("transient key");
-        pos().dictPut(dict.get(), key.get(), pos().Number(1).get());
+        pos().Proc<contract::POSDictInterface::Put>()(dict.get(), key.get(), pos().Number(1).get());
     }
     EXPECT_EQ(pos().Keys(dict), std::vector<std::string>{"transient key"}) << "the dictionary holds its own key";
 }

@@ -67,7 +67,7 @@ TEST_F(POSTest, DeepGetIntoALargeArraySaturates) {
 TEST_F(POSTest, DeepGetDoesNotChangeTheAddress) {
     const Ref doc = Parse("<a <b 1>>");
     const qelhost::pos::Atom address("a.b");
-    EXPECT_NE(pos().dictDeepGet(doc.get(), address.get()), nullptr);
+    EXPECT_NE(pos().Proc<contract::POSDictInterface::DeepGet>()(doc.get(), address.get()), nullptr);
     EXPECT_STREQ(address.text(), "a.b");
 }
 

@@ -144,14 +144,14 @@ TEST_F(Parsing, TokenLimitsAtTheirBoundaries) {
 TEST_F(Parsing, ThePublishedProcedureGivesOnlyThePosition) {
     const std::string text = "<a 1 b>";
     const char* position = reinterpret_cast<const char*>(1);
-    EXPECT_EQ(pos().createFromText(text.c_str(), &position), nullptr);
+    EXPECT_EQ(pos().Proc<contract::POSObjectStatics::CreateFromText>()(text.c_str(), &position), nullptr);
     EXPECT_EQ(position, text.c_str() + 7);
-    const Ref ok = Ref::Take(pos().createFromText("<a 1>", &position));
+    const Ref ok = Ref::Take(pos().Proc<contract::POSObjectStatics::CreateFromText>()("<a 1>", &position));
     EXPECT_TRUE(ok);
     EXPECT_EQ(position, nullptr) << "cleared before parsing";
-    EXPECT_EQ(pos().createFromText("]", nullptr), nullptr);
+    EXPECT_EQ(pos().Proc<contract::POSObjectStatics::CreateFromText>()("]", nullptr), nullptr);
     EXPECT_TRUE(TakeReports().empty());
-    EXPECT_EQ(pos().createFromText(nullptr, nullptr), nullptr);
+    EXPECT_EQ(pos().Proc<contract::POSObjectStatics::CreateFromText>()(nullptr, nullptr), nullptr);
     EXPECT_EQ(TakeReports().size(), 1u);
 }
 

@@ -25,7 +25,7 @@ TEST_F(POSTest, EveryKindAnswersOnlyItsOwnIsProcedure) {
                            pos().IsRawPointer(v), pos().IsArray(v), pos().IsDict(v)};
         for (size_t k = 0; k < std::size(is); ++k) EXPECT_EQ(is[k], k == i) << "kind " << k;
     }
-    EXPECT_EQ(pos().isDict(nullptr), 0);
+    EXPECT_EQ(pos().Proc<contract::POSDictInterface::IsPOSDict>()(nullptr), 0);
     EXPECT_TRUE(TakeReports().empty()) << "asking the kind reports nothing";
 }
 
@@ -38,17 +38,17 @@ TEST_F(POSTest, WrongKindsAreReportedWithTheirFailureValues) {
         const char* report;
     };
     const Case cases[] = {
-        {[&] { EXPECT_EQ(pos().getNumber(array.get()), 0.0); }, "instance was not an POSNumber"},
-        {[&] { EXPECT_STREQ(pos().getString(number.get()), ""); }, "instance was not an POSString"},
-        {[&] { EXPECT_EQ(pos().getUnicodeString(number.get()), nullptr); }, "instance was not an POSUnicodeString"},
-        {[&] { EXPECT_EQ(pos().getBinDataSize(number.get()), 0u); }, "instance was not an POSBinData"},
-        {[&] { EXPECT_EQ(pos().getBinData(number.get()), nullptr); }, "instance was not an POSBinData"},
-        {[&] { EXPECT_EQ(pos().getRawPointer(number.get()), nullptr); }, "instance was not an POSRawPointer"},
-        {[&] { EXPECT_EQ(pos().arrayCount(number.get()), 0u); }, "instance was not an POSArray"},
-        {[&] { pos().arrayAppend(number.get(), number.get()); }, "instance was not an POSArray"},
-        {[&] { EXPECT_EQ(pos().dictGet(array.get(), key.get()), nullptr); }, "instance was not an POSDict"},
-        {[&] { EXPECT_EQ(pos().dictDeepGet(array.get(), key.get()), nullptr); }, "instance was not an POSDict"},
-        {[&] { EXPECT_EQ(pos().newIterator(array.get()), nullptr); }, "instance was not an POSDict"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSNumberInterface::Get>()(array.get()), 0.0); }, "instance was not an POSNumber"},
+        {[&] { EXPECT_STREQ(pos().Proc<contract::POSStringInterface::Get>()(number.get()), ""); }, "instance was not an POSString"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSUnicodeStringInterface::Get>()(number.get()), nullptr); }, "instance was not an POSUnicodeString"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSBinDataInterface::GetSize>()(number.get()), 0u); }, "instance was not an POSBinData"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSBinDataInterface::GetBinData>()(number.get()), nullptr); }, "instance was not an POSBinData"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSRawPointerInterface::GetRawPointer>()(number.get()), nullptr); }, "instance was not an POSRawPointer"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSArrayInterface::Count>()(number.get()), 0u); }, "instance was not an POSArray"},
+        {[&] { pos().Proc<contract::POSArrayInterface::Append>()(number.get(), number.get()); }, "instance was not an POSArray"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSDictInterface::Get>()(array.get(), key.get()), nullptr); }, "instance was not an POSDict"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSDictInterface::DeepGet>()(array.get(), key.get()), nullptr); }, "instance was not an POSDict"},
+        {[&] { EXPECT_EQ(pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(array.get()), nullptr); }, "instance was not an POSDict"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.report);
@@ -59,13 +59,13 @@ TEST_F(POSTest, WrongKindsAreReportedWithTheirFailureValues) {
 
 TEST_F(POSTest, HandlesThatAreNoPropertyObjectsFailInTheLookup) {
     const Ref dict = pos().Dict();
-    const Ref iterator = Ref::Take(pos().newIterator(dict.get()));
-    EXPECT_EQ(pos().getNumber(iterator.get()), 0.0);
+    const Ref iterator = Ref::Take(pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(dict.get()));
+    EXPECT_EQ(pos().Proc<contract::POSNumberInterface::Get>()(iterator.get()), 0.0);
     EXPECT_EQ(TakeReports().size(), 1u) << "the host's answer is reported once";
-    pos().debugDump(iterator.get());
+    pos().Proc<contract::POSObjectStatics::DebugDump>()(iterator.get());
     EXPECT_EQ(TakeReports().size(), 1u);
     // And an iterator procedure given a property object.
-    EXPECT_EQ(pos().iteratorIsDone(dict.get()), 1);
+    EXPECT_EQ(pos().Proc<contract::POSDictIteratorInterface::IsDone>()(dict.get()), 1);
     EXPECT_EQ(TakeReports().size(), 1u);
 }
 
@@ -75,27 +75,27 @@ TEST_F(POSTest, ScalarsKeepTheirValues) {
     EXPECT_EQ(pos().GetString(pos().String("h\xC3\xA9llo")), "h\xC3\xA9llo");
     EXPECT_EQ(pos().GetUnicodeString(pos().UnicodeString(u"\u4E2Dx")), u"\u4E2Dx");
     const Ref empty = pos().UnicodeString(u"");
-    ASSERT_NE(pos().getUnicodeString(empty.get()), nullptr);
-    EXPECT_EQ(pos().getUnicodeString(empty.get())[0], 0);
+    ASSERT_NE(pos().Proc<contract::POSUnicodeStringInterface::Get>()(empty.get()), nullptr);
+    EXPECT_EQ(pos().Proc<contract::POSUnicodeStringInterface::Get>()(empty.get())[0], 0);
 
     const std::string bytes("a\0b\xff", 4);
     const Ref bin = pos().BinData("image/raw", bytes);
     EXPECT_EQ(pos().GetBinData(bin), bytes);
-    EXPECT_STREQ(pos().getBinDataTypeName(bin.get()), "image/raw");
-    EXPECT_EQ(pos().getBinDataSize(pos().BinData("none", "").get()), 0u);
+    EXPECT_STREQ(pos().Proc<contract::POSBinDataInterface::GetTypeName>()(bin.get()), "image/raw");
+    EXPECT_EQ(pos().Proc<contract::POSBinDataInterface::GetSize>()(pos().BinData("none", "").get()), 0u);
 
     int target = 0;
     const QELRawPointerReleaseProc release = [](void*) {};
     const Ref raw = pos().RawPointer(&target, release);
-    EXPECT_EQ(pos().getRawPointer(raw.get()), &target);
-    EXPECT_EQ(pos().getReleaseProc(raw.get()), release);
+    EXPECT_EQ(pos().Proc<contract::POSRawPointerInterface::GetRawPointer>()(raw.get()), &target);
+    EXPECT_EQ(pos().Proc<contract::POSRawPointerInterface::GetReleaseProc>()(raw.get()), release);
     EXPECT_TRUE(TakeReports().empty());
 }
 
 TEST_F(POSTest, AStringsTextLivesInTheHostsAtom) {
     const Ref a = pos().String("shared text");
     const Ref b = pos().String("shared text");
-    EXPECT_EQ(pos().getString(a.get()), pos().getString(b.get())) << "equal texts share one atom";
+    EXPECT_EQ(pos().Proc<contract::POSStringInterface::Get>()(a.get()), pos().Proc<contract::POSStringInterface::Get>()(b.get())) << "equal texts share one atom";
 }
 
 int gReleases = 0;
@@ -131,7 +131,7 @@ TEST_F(POSTest, ReplacingADictionaryValueReleasesTheOldOneOnce) {
 TEST_F(POSTest, CloneSharesScalarsAndCopiesCollections) {
     for (const Ref& scalar : {pos().Number(1), pos().String("s"), pos().UnicodeString(u"u"),
                               pos().BinData("t", "b"), pos().RawPointer(nullptr, nullptr)}) {
-        EXPECT_EQ(pos().clone(scalar.get()), scalar.get());
+        EXPECT_EQ(pos().Proc<contract::POSObjectInterface::Clone>()(scalar.get()), scalar.get());
     }
     const Ref dict = Parse("<list [1 2 3] name x>");
     const Ref copy = pos().Clone(dict);
@@ -193,9 +193,9 @@ TEST_F(POSTest, EqualityRules) {
 TEST_F(POSTest, DebugDumpWritesNothingAndKeepsTheCount) {
     const Ref dict = Parse("<a 1>");
     const int64_t containers = host().books().containers;
-    pos().debugDump(dict.get());
-    pos().debugDumpWithHeader(dict.get(), "x", nullptr);
-    pos().debugDumpRewind(dict.get(), nullptr, "y");
+    pos().Proc<contract::POSObjectStatics::DebugDump>()(dict.get());
+    pos().Proc<contract::POSObjectStatics::DebugDumpWithHeader>()(dict.get(), "x", nullptr);
+    pos().Proc<contract::POSObjectStatics::DebugDumpRewind>()(dict.get(), nullptr, "y");
     EXPECT_EQ(host().books().containers, containers);
     EXPECT_TRUE(TakeReports().empty());
     // The dictionary is still alive and intact.
@@ -243,15 +243,13 @@ QELContainerHandle CountingNewString(const char* text) {
 }
 
 TEST_F(POSTest, ClientTablesAreImportedAgainWhenTheHostChanges) {
-    gOriginalNewString = pos().newString;
-    auto isString = pos().isString;
-    auto getString = pos().getString;
-    host().Withdraw("POSStringInterface");
-    host().Register("POSStringInterface", "NewPOSString", "POSStringNewPOSStringProc",
-                    reinterpret_cast<void*>(&CountingNewString));
-    host().Register("POSStringInterface", "IsPOSString", "POSStringIsPOSStringProc",
-                    reinterpret_cast<void*>(isString));
-    host().Register("POSStringInterface", "Get", "POSStringGetProc", reinterpret_cast<void*>(getString));
+    using Strings = contract::POSStringInterface;
+    gOriginalNewString = pos().Proc<Strings::NewPOSString>();
+    host().Withdraw(Strings::kName);
+    qeltest::RegisterRows(host(), Strings::kName,
+                          contract::Publication(contract::Publish<Strings::NewPOSString>(&CountingNewString),
+                                                contract::Publish<Strings::IsPOSString>(pos().Proc<Strings::IsPOSString>()),
+                                                contract::Publish<Strings::Get>(pos().Proc<Strings::Get>())));
     gWrappedNewStrings = 0;
     const Ref doc = pos().FromText("[a b (c d)]");
     ASSERT_TRUE(doc);

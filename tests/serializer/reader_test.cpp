@@ -45,10 +45,10 @@ TEST_F(StreamerTest, BinaryDataBodies) {
     const Read ok = ReadBack(std::string(kHeader) + "{\"t\" #3  \n\t01 A\nb7f \n}");
     ASSERT_TRUE(ok.value);
     EXPECT_EQ(pos().GetBinData(ok.value), std::string("\x01\xAB\x7F", 3));
-    EXPECT_STREQ(pos().getBinDataTypeName(ok.value.get()), "t");
+    EXPECT_STREQ(pos().Proc<contract::POSBinDataInterface::GetTypeName>()(ok.value.get()), "t");
     const Read empty = ReadBack(std::string(kHeader) + "{\"none\" #0  }");
     ASSERT_TRUE(empty.value);
-    EXPECT_EQ(pos().getBinDataSize(empty.value.get()), 0u);
+    EXPECT_EQ(pos().Proc<contract::POSBinDataInterface::GetSize>()(empty.value.get()), 0u);
 }
 
 TEST_F(StreamerTest, EveryReaderFailure) {

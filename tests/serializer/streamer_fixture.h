@@ -15,12 +15,9 @@ protected:
     void SetUp() override {
         POSTest::SetUp();
         if (HasFatalFailure()) return;
-        serialize_ = host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize",
-                                                          "POSStreamerSerializeProc");
-        deserialize_ = host().Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize",
-                                                              "POSStreamerDeserializeProc");
-        auto make = host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                              "POSStreamerNewPOSStreamerProc");
+        serialize_ = host().Get<contract::POSStreamerInterface::Serialize>();
+        deserialize_ = host().Get<contract::POSStreamerInterface::Deserialize>();
+        auto make = host().Get<contract::POSStreamerInterface::NewPOSStreamer>();
         ASSERT_TRUE(serialize_ && deserialize_ && make);
         streamer_ = Ref::Take(make());
         ASSERT_TRUE(streamer_);

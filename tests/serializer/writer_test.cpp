@@ -124,12 +124,11 @@ TEST_F(StreamerTest, AValueOfNoKnownKindFailsAfterItsParentsOpened) {
     static int object;
     auto clone = [](QELContainerHandle h) { return h; };
     auto equal = [](QELContainerHandle, QELContainerHandle) -> int32_t { return 0; };
-    host().Register("ForeignObjectInterface", "Clone", "POSObjectCloneProc",
-                    reinterpret_cast<void*>(static_cast<POSObjectCloneProc>(clone)));
-    host().Register("ForeignObjectInterface", "IsEqual", "POSObjectIsEqualProc",
-                    reinterpret_cast<void*>(static_cast<POSObjectIsEqualProc>(equal)));
-    auto newContainer = host().Get<QELNewFullContainerV5Proc>("QELContainerInterface", "NewFullContainer",
-                                                              "QELNewFullContainerV5Proc");
+    using Object = contract::POSObjectInterface;
+    qeltest::RegisterRows(host(), "ForeignObjectInterface",
+                          contract::Publication(contract::Publish<Object::Clone>(+clone),
+                                                contract::Publish<Object::IsEqual>(+equal)));
+    auto newContainer = host().Get<contract::QELContainerInterface::NewFullContainer>();
     QELContainerHandle foreign = nullptr;
     {
         const qelhost::pos::Atom impl("ForeignImpl");

@@ -50,6 +50,24 @@ void* Recording(const char* interfaceName, const char* methodName, const char* p
 
 QELResolverProc RecordingResolver() { return &Recording; }
 
+void* FindMethod(QELContainerHandle container, const contract::Row& row) {
+    const qelhost::Host& host = qelhost::Host::Current();
+    const auto newAtom = host.Get<contract::QELStringInterface::NewStringAtom>();
+    const auto deleteAtom = host.Get<contract::QELStringInterface::DeleteStringAtom>();
+    QELStringAtom method = newAtom(row.methodName);
+    QELStringAtom procType = newAtom(row.procTypeName);
+    void* proc = nullptr;
+    const QELErrorHandle error =
+        host.Get<contract::QELContainerInterface::GetMethod>()(&proc, container, method, procType, 0);
+    deleteAtom(method);
+    deleteAtom(procType);
+    if (error != nullptr) {
+        ADD_FAILURE() << "GetMethod " << row.methodName << " failed";
+        host.Get<contract::QELErrorInterface::Release>()(error);
+    }
+    return proc;
+}
+
 std::vector<ResolveCall> TakeResolveCalls() {
     std::lock_guard hold(gCallsLock);
     std::vector<ResolveCall> calls;

@@ -53,10 +53,10 @@ protected:
         ValidatorTest::SetUp();
         if (HasFatalFailure()) return;
         tBuffers.data =
-            host().Get<QELSharedBuffGetBufferProc>("QELSharedBuffInterface", "GetBuffer", "QELSharedBuffGetBufferProc");
+            host().Get<contract::QELSharedBuffInterface::GetBuffer>();
         tBuffers.size =
-            host().Get<QELSharedBuffGetSizeProc>("QELSharedBuffInterface", "GetSize", "QELSharedBuffGetSizeProc");
-        tBuffers.text = host().Get<QELGetCStringProc>("QELStringInterface", "GetCString", "QELGetCStringProc");
+            host().Get<contract::QELSharedBuffInterface::GetSize>();
+        tBuffers.text = host().Get<contract::QELStringInterface::GetCString>();
         ASSERT_TRUE(tBuffers.data && tBuffers.size && tBuffers.text);
     }
 };

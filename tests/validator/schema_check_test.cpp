@@ -174,10 +174,10 @@ TEST_F(ValidatorTest, TheStoredMetaSchemaMeansTheDocumentedOne) {
     // so that both texts are the same dictionary for every schema tried.
     const Ref documented = NewValidator(qeltest::kMetaSchema);
     KnownNames known;
-    known.text = host().Get<POSStringGetProc>("POSStringInterface", "Get", "POSStringGetProc");
+    known.text = host().Get<contract::POSStringInterface::Get>();
     known.data =
-        host().Get<QELSharedBuffGetBufferProc>("QELSharedBuffInterface", "GetBuffer", "QELSharedBuffGetBufferProc");
-    known.size = host().Get<QELSharedBuffGetSizeProc>("QELSharedBuffInterface", "GetSize", "QELSharedBuffGetSizeProc");
+        host().Get<contract::QELSharedBuffInterface::GetBuffer>();
+    known.size = host().Get<contract::QELSharedBuffInterface::GetSize>();
     ASSERT_TRUE(known.text && known.data && known.size);
     Register(documented, "TypeName", &KnownName, &known);
 

@@ -29,14 +29,11 @@ protected:
     void SetUp() override {
         POSTest::SetUp();
         if (HasFatalFailure()) return;
-        newValidator_ = host().Get<POSStructValidatorNewStructValidatorProc>(
-            "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc");
-        registerCheck_ = host().Get<POSStructValidatorRegisterCallbackProc>(
-            "POSStructValidatorInterface", "RegisterCallbackProc", "POSStructValidatorRegisterCallbackProc");
-        validateSchema_ = host().Get<POSStructValidatorValidateSchemaProc>(
-            "POSStructValidatorInterface", "ValidateSchema", "POSStructValidatorValidateSchemaProc");
+        newValidator_ = host().Get<contract::POSStructValidatorInterface::NewPOSStructValidator>();
+        registerCheck_ = host().Get<contract::POSStructValidatorInterface::RegisterCallbackProc>();
+        validateSchema_ = host().Get<contract::POSStructValidatorInterface::ValidateSchema>();
         validate_ =
-            host().Get<POSValidatorValidateProc>("POSValidatorInterface", "Validate", "POSValidatorValidateProc");
+            host().Get<contract::POSValidatorInterface::Validate>();
         ASSERT_TRUE(newValidator_ && registerCheck_ && validateSchema_ && validate_);
         gCollectedLines.clear();
     }

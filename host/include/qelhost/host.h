@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "qelutils/contract.h"
 #include "qelutils/qelutils.h"
 
 namespace qelhost {
@@ -127,6 +128,14 @@ public:
     template <class Proc>
     Proc Get(const char* interfaceName, const char* methodName, const char* procTypeName) const {
         return reinterpret_cast<Proc>(Resolve(interfaceName, methodName, procTypeName));
+    }
+    // The procedure of a row of the contract, as its row's type; null when
+    // it is not published.
+    template <auto Row>
+    qelutils::contract::ProcType<Row> Get() const {
+        using Table = qelutils::contract::TableOf<Row>;
+        return Get<qelutils::contract::ProcType<Row>>(Table::kName, Table::kRows[Row].methodName,
+                                                      Table::kRows[Row].procTypeName);
     }
     // Registers a row as a component would (through QELRegisterProcAddress).
     bool Register(const char* interfaceName, const char* methodName, const char* procTypeName, void* proc);

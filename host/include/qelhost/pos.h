@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "qelhost/host.h"
-#include "qelutils/pos_procs.h"
+#include "qelutils/contract.h"
 
 namespace qelhost::pos {
 
@@ -57,40 +59,44 @@ class Client final {
 public:
     explicit Client(Host& host = Host::Current());
 
+    // The procedure of a row of the ten property-object tables, for tests of
+    // the raw surface: Proc<qelutils::contract::POSDictInterface::Get>().
+    template <auto Row>
+    qelutils::contract::ProcType<Row> Proc() const noexcept {
+        using Table = qelutils::contract::TableOf<Row>;
+        return reinterpret_cast<qelutils::contract::ProcType<Row>>(std::get<Resolved<Table>>(tables_).procs[Row]);
+    }
+
     // Creation
-    Ref Number(double value) const { return Ref::Take(newNumber(value)); }
-    Ref String(const char* text) const { return Ref::Take(newString(text)); }
+    Ref Number(double value) const;
+    Ref String(const char* text) const;
     Ref UnicodeString(const std::u16string& text) const;
     Ref BinData(const char* typeName, std::string_view bytes) const;
-    Ref RawPointer(void* pointer, QELRawPointerReleaseProc release) const {
-        return Ref::Take(newRawPointer(pointer, release));
-    }
-    Ref Array() const { return Ref::Take(newArray()); }
-    Ref Dict() const { return Ref::Take(newDict()); }
+    Ref RawPointer(void* pointer, QELRawPointerReleaseProc release) const;
+    Ref Array() const;
+    Ref Dict() const;
     // Null on a syntax error, with the error offset in *errorOffset.
     Ref FromText(const char* text, long* errorOffset = nullptr) const;
 
     // Kinds and values
-    bool IsNumber(const Ref& v) const { return isNumber(v.get()) != 0; }
-    bool IsString(const Ref& v) const { return isString(v.get()) != 0; }
-    bool IsUnicodeString(const Ref& v) const { return isUnicodeString(v.get()) != 0; }
-    bool IsBinData(const Ref& v) const { return isBinData(v.get()) != 0; }
-    bool IsRawPointer(const Ref& v) const { return isRawPointer(v.get()) != 0; }
-    bool IsArray(const Ref& v) const { return isArray(v.get()) != 0; }
-    bool IsDict(const Ref& v) const { return isDict(v.get()) != 0; }
-    double GetNumber(const Ref& v) const { return getNumber(v.get()); }
-    std::string GetString(const Ref& v) const { return getString(v.get()); }
+    bool IsNumber(const Ref& v) const;
+    bool IsString(const Ref& v) const;
+    bool IsUnicodeString(const Ref& v) const;
+    bool IsBinData(const Ref& v) const;
+    bool IsRawPointer(const Ref& v) const;
+    bool IsArray(const Ref& v) const;
+    bool IsDict(const Ref& v) const;
+    double GetNumber(const Ref& v) const;
+    std::string GetString(const Ref& v) const;
     std::u16string GetUnicodeString(const Ref& v) const;
     std::string GetBinData(const Ref& v) const;
 
     // Collections
-    uint32_t Count(const Ref& array) const { return arrayCount(array.get()); }
-    Ref GetAt(const Ref& array, uint32_t index) const { return Ref::Take(arrayGetAt(array.get(), index)); }
-    void Append(const Ref& array, const Ref& value) const { arrayAppend(array.get(), value.get()); }
-    void SetAt(const Ref& array, uint32_t index, const Ref& value) const {
-        arraySetAt(array.get(), index, value.get());
-    }
-    void RemoveAt(const Ref& array, uint32_t index) const { arrayRemove(array.get(), index); }
+    uint32_t Count(const Ref& array) const;
+    Ref GetAt(const Ref& array, uint32_t index) const;
+    void Append(const Ref& array, const Ref& value) const;
+    void SetAt(const Ref& array, uint32_t index, const Ref& value) const;
+    void RemoveAt(const Ref& array, uint32_t index) const;
     Ref Get(const Ref& dict, const char* key) const;
     Ref DeepGet(const Ref& dict, const char* address) const;
     void Put(const Ref& dict, const char* key, const Ref& value) const;
@@ -98,52 +104,23 @@ public:
     // Keys in iteration order.
     std::vector<std::string> Keys(const Ref& dict) const;
 
-    Ref Clone(const Ref& v) const { return Ref::Take(clone(v.get())); }
-    bool IsEqual(const Ref& a, const Ref& b) const { return isEqual(a.get(), b.get()) != 0; }
+    Ref Clone(const Ref& v) const;
+    bool IsEqual(const Ref& a, const Ref& b) const;
 
-    // The procedures themselves, for tests of the raw surface.
-    POSObjectCloneProc clone;
-    POSObjectIsEqualProc isEqual;
-    POSObjectDebugDumpProc debugDump;
-    POSObjectDebugDumpWithHeaderProc debugDumpWithHeader;
-    POSObjectDebugDumpRewindProc debugDumpRewind;
-    POSObjectCreateFromTextProc createFromText;
-    POSNumberNewPOSNumberProc newNumber;
-    POSNumberIsPOSNumberProc isNumber;
-    POSNumberGetProc getNumber;
-    POSStringNewPOSStringProc newString;
-    POSStringIsPOSStringProc isString;
-    POSStringGetProc getString;
-    POSUnicodeStringNewPOSUnicodeStringProc newUnicodeString;
-    POSUnicodeStringIsPOSUnicodeStringProc isUnicodeString;
-    POSUnicodeStringGetProc getUnicodeString;
-    POSBinDataNewPOSBinDataProc newBinData;
-    POSBinDataIsPOSBinDataProc isBinData;
-    POSBinDataGetTypeNameProc getBinDataTypeName;
-    POSBinDataGetBinDataProc getBinData;
-    POSBinDataGetSizeProc getBinDataSize;
-    POSRawPointerNewPOSRawPointerProc newRawPointer;
-    POSRawPointerIsPOSRawPointerProc isRawPointer;
-    POSRawPointerGetRawPointerProc getRawPointer;
-    POSRawPointerGetReleaseProcProc getReleaseProc;
-    POSArrayNewPOSArrayProc newArray;
-    POSArrayIsPOSArrayProc isArray;
-    POSArrayGetAtProc arrayGetAt;
-    POSArrayCountProc arrayCount;
-    POSArraySetAtProc arraySetAt;
-    POSArrayAppendProc arrayAppend;
-    POSArrayRemoveProc arrayRemove;
-    POSDictNewPOSDictProc newDict;
-    POSDictIsPOSDictProc isDict;
-    POSDictGetProc dictGet;
-    POSDictDeepGetProc dictDeepGet;
-    POSDictPutProc dictPut;
-    POSDictRemoveProc dictRemove;
-    POSDictIteratorNewPOSDictIteratorProc newIterator;
-    POSDictIteratorBeginProc iteratorBegin;
-    POSDictIteratorNextProc iteratorNext;
-    POSDictIteratorIsDoneProc iteratorIsDone;
-    POSDictIteratorCurKeyProc iteratorCurKey;
+private:
+    // One table's procedures, in row order.
+    template <class Table>
+    struct Resolved final {
+        void* procs[Table::kCount];
+    };
+    std::tuple<Resolved<qelutils::contract::POSObjectInterface>, Resolved<qelutils::contract::POSObjectStatics>,
+               Resolved<qelutils::contract::POSNumberInterface>, Resolved<qelutils::contract::POSStringInterface>,
+               Resolved<qelutils::contract::POSUnicodeStringInterface>,
+               Resolved<qelutils::contract::POSBinDataInterface>,
+               Resolved<qelutils::contract::POSRawPointerInterface>, Resolved<qelutils::contract::POSArrayInterface>,
+               Resolved<qelutils::contract::POSDictInterface>,
+               Resolved<qelutils::contract::POSDictIteratorInterface>>
+        tables_;
 };
 
 }  // namespace qelhost::pos

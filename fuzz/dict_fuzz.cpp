@@ -13,6 +13,7 @@
 namespace {
 
 using qelhost::pos::Ref;
+namespace contract = qelutils::contract;
 
 // Each input is a list of steps, an operation byte and a key byte (some
 // operations take one more byte).
@@ -69,15 +70,15 @@ public:
                 break;
             case PartWalk: {
                 // An iterator moved extra % 8 steps stands on that key.
-                const Ref it = Ref::Take(pos_.newIterator(dict_.get()));
-                pos_.iteratorBegin(it.get());
+                const Ref it = Ref::Take(pos_.Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(dict_.get()));
+                pos_.Proc<contract::POSDictIteratorInterface::Begin>()(it.get());
                 const unsigned steps = extra % 8u;
-                for (unsigned i = 0; i < steps; ++i) pos_.iteratorNext(it.get());
+                for (unsigned i = 0; i < steps; ++i) pos_.Proc<contract::POSDictIteratorInterface::Next>()(it.get());
                 auto m = model_.begin();
                 for (unsigned i = 0; i < steps && m != model_.end(); ++i) ++m;
-                const bool done = pos_.iteratorIsDone(it.get()) != 0;
+                const bool done = pos_.Proc<contract::POSDictIteratorInterface::IsDone>()(it.get()) != 0;
                 if (done != (m == model_.end())) Disagree("iterator end", key);
-                if (!done && m->first != pos_.iteratorCurKey(it.get())) Disagree("iterator key", m->first);
+                if (!done && m->first != pos_.Proc<contract::POSDictIteratorInterface::CurKey>()(it.get())) Disagree("iterator key", m->first);
                 break;
             }
             case Clone: {
@@ -112,7 +113,7 @@ private:
         if (!found) return;
         const Entry& entry = it->second;
         if (entry.number ? pos_.GetNumber(found) != entry.id
-                         : pos_.getRawPointer(found.get()) != reinterpret_cast<void*>(uintptr_t{entry.id}))
+                         : pos_.Proc<contract::POSRawPointerInterface::GetRawPointer>()(found.get()) != reinterpret_cast<void*>(uintptr_t{entry.id}))
             Disagree("value", key);
     }
 

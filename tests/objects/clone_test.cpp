@@ -96,7 +96,7 @@ protected:
                                     reinterpret_cast<void*>(&CloneForeign)));
         ASSERT_TRUE(host().Register("ForeignObjectInterface", "IsEqual", "POSObjectIsEqualProc",
                                     reinterpret_cast<void*>(&EqualForeign)));
-        gLibraryClone = pos().clone;
+        gLibraryClone = pos().Proc<contract::POSObjectInterface::Clone>();
         gHostReport = host().Get<QELReportProc>("QEL", "QELReportError", "QELReportError");
         const auto newContainer = host().Get<QELNewFullContainerV5Proc>("QELContainerInterface", "NewFullContainer",
                                                                         "QELNewFullContainerV5Proc");

@@ -130,27 +130,27 @@ TEST_F(POSTest, WithTheHostHeapExhaustedEveryProcedureReportsBadAllocation) {
         bool reports;
     };
     const Case cases[] = {
-        {"NewPOSNumber", [&] { return pos().newNumber(1) == nullptr; }, true},
-        {"NewPOSString", [&] { return pos().newString("fresh text") == nullptr; }, true},
-        {"NewPOSUnicodeString", [&] { return pos().newUnicodeString(units) == nullptr; }, true},
-        {"NewPOSBinData", [&] { return pos().newBinData("t", "b", 1) == nullptr; }, true},
-        {"NewPOSRawPointer", [&] { return pos().newRawPointer(nullptr, nullptr) == nullptr; }, true},
-        {"NewPOSArray", [&] { return pos().newArray() == nullptr; }, true},
-        {"NewPOSDict", [&] { return pos().newDict() == nullptr; }, true},
-        {"NewPOSDictIterator", [&] { return pos().newIterator(dict.get()) == nullptr; }, true},
-        {"Clone", [&] { return pos().clone(array.get()) == nullptr; }, true},
-        {"CreateFromText", [&] { return pos().createFromText("[1 2]", nullptr) == nullptr; }, true},
+        {"NewPOSNumber", [&] { return pos().Proc<contract::POSNumberInterface::NewPOSNumber>()(1) == nullptr; }, true},
+        {"NewPOSString", [&] { return pos().Proc<contract::POSStringInterface::NewPOSString>()("fresh text") == nullptr; }, true},
+        {"NewPOSUnicodeString", [&] { return pos().Proc<contract::POSUnicodeStringInterface::NewPOSUnicodeString>()(units) == nullptr; }, true},
+        {"NewPOSBinData", [&] { return pos().Proc<contract::POSBinDataInterface::NewPOSBinData>()("t", "b", 1) == nullptr; }, true},
+        {"NewPOSRawPointer", [&] { return pos().Proc<contract::POSRawPointerInterface::NewPOSRawPointer>()(nullptr, nullptr) == nullptr; }, true},
+        {"NewPOSArray", [&] { return pos().Proc<contract::POSArrayInterface::NewPOSArray>()() == nullptr; }, true},
+        {"NewPOSDict", [&] { return pos().Proc<contract::POSDictInterface::NewPOSDict>()() == nullptr; }, true},
+        {"NewPOSDictIterator", [&] { return pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(dict.get()) == nullptr; }, true},
+        {"Clone", [&] { return pos().Proc<contract::POSObjectInterface::Clone>()(array.get()) == nullptr; }, true},
+        {"CreateFromText", [&] { return pos().Proc<contract::POSObjectStatics::CreateFromText>()("[1 2]", nullptr) == nullptr; }, true},
         {"Append beyond the capacity", [&] {
-             pos().arrayAppend(full.get(), number.get());
-             return pos().arrayCount(full.get()) == 4;
+             pos().Proc<contract::POSArrayInterface::Append>()(full.get(), number.get());
+             return pos().Proc<contract::POSArrayInterface::Count>()(full.get()) == 4;
          }, true},
         // What needs no new memory still works.
-        {"Clone of a number", [&] { return pos().clone(number.get()) != number.get(); }, false},
-        {"IsEqual", [&] { return pos().isEqual(array.get(), array.get()) != 1; }, false},
-        {"Get", [&] { return pos().getNumber(pos().arrayGetAt(array.get(), 0)) != 1; }, false},
+        {"Clone of a number", [&] { return pos().Proc<contract::POSObjectInterface::Clone>()(number.get()) != number.get(); }, false},
+        {"IsEqual", [&] { return pos().Proc<contract::POSObjectInterface::IsEqual>()(array.get(), array.get()) != 1; }, false},
+        {"Get", [&] { return pos().Proc<contract::POSNumberInterface::Get>()(pos().Proc<contract::POSArrayInterface::GetAt>()(array.get(), 0)) != 1; }, false},
         {"Remove", [&] {
-             pos().dictRemove(dict.get(), key.get());
-             return pos().dictGet(dict.get(), key.get()) != nullptr;
+             pos().Proc<contract::POSDictInterface::Remove>()(dict.get(), key.get());
+             return pos().Proc<contract::POSDictInterface::Get>()(dict.get(), key.get()) != nullptr;
          }, false},
     };
     for (const Case& c : cases) {

@@ -62,15 +62,15 @@ int gPointee = 0;
 const SweepRow<ObjectSweep> kRows[] = {
     // Creation
     {"NewPOSNumber", Failure::Reported,
-     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newNumber(2.5); }, "2.5"); }},
+     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().Proc<contract::POSNumberInterface::NewPOSNumber>()(2.5); }, "2.5"); }},
     {"NewPOSString", Failure::Reported,
-     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newString("two words"); }, "(two words)"); }},
+     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().Proc<contract::POSStringInterface::NewPOSString>()("two words"); }, "(two words)"); }},
     {"NewPOSUnicodeString", Failure::Reported,
      [](ObjectSweep& t) {
          const ObjectSweep::Kept out = ObjectSweep::Keep();
          return Trial{[&t, out] {
                           *out =
-                              Ref::Take(t.pos().newUnicodeString(reinterpret_cast<const uint16_t*>(u"\u00e9t\u00e9")));
+                              Ref::Take(t.pos().Proc<contract::POSUnicodeStringInterface::NewPOSUnicodeString>()(reinterpret_cast<const uint16_t*>(u"\u00e9t\u00e9")));
                           return Outcome::Value(bool(*out));
                       },
                       [&t, out] { EXPECT_EQ(t.pos().GetUnicodeString(*out), u"\u00e9t\u00e9"); }};
@@ -79,46 +79,46 @@ const SweepRow<ObjectSweep> kRows[] = {
      [](ObjectSweep& t) {
          const ObjectSweep::Kept out = ObjectSweep::Keep();
          return Trial{[&t, out] {
-                          *out = Ref::Take(t.pos().newBinData("blob", "\x01\x00\x03", 3));
+                          *out = Ref::Take(t.pos().Proc<contract::POSBinDataInterface::NewPOSBinData>()("blob", "\x01\x00\x03", 3));
                           return Outcome::Value(bool(*out));
                       },
                       [&t, out] {
                           EXPECT_EQ(t.pos().GetBinData(*out), std::string("\x01\x00\x03", 3));
-                          EXPECT_EQ(std::string(t.pos().getBinDataTypeName(out->get())), "blob");
+                          EXPECT_EQ(std::string(t.pos().Proc<contract::POSBinDataInterface::GetTypeName>()(out->get())), "blob");
                       }};
      }},
     {"NewPOSRawPointer", Failure::Reported,
      [](ObjectSweep& t) {
          const ObjectSweep::Kept out = ObjectSweep::Keep();
          return Trial{[&t, out] {
-                          *out = Ref::Take(t.pos().newRawPointer(&gPointee, &Release));
+                          *out = Ref::Take(t.pos().Proc<contract::POSRawPointerInterface::NewPOSRawPointer>()(&gPointee, &Release));
                           return Outcome::Value(bool(*out));
                       },
                       [&t, out] {
-                          EXPECT_EQ(t.pos().getRawPointer(out->get()), &gPointee);
-                          EXPECT_EQ(t.pos().getReleaseProc(out->get()), &Release);
+                          EXPECT_EQ(t.pos().Proc<contract::POSRawPointerInterface::GetRawPointer>()(out->get()), &gPointee);
+                          EXPECT_EQ(t.pos().Proc<contract::POSRawPointerInterface::GetReleaseProc>()(out->get()), &Release);
                       }};
      }},
     {"NewPOSArray", Failure::Reported,
-     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newArray(); }, "[]"); }},
+     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().Proc<contract::POSArrayInterface::NewPOSArray>()(); }, "[]"); }},
     {"NewPOSDict", Failure::Reported,
-     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().newDict(); }, "<>"); }},
+     [](ObjectSweep& t) { return t.Handing([&t] { return t.pos().Proc<contract::POSDictInterface::NewPOSDict>()(); }, "<>"); }},
     {"CreateFromText", Failure::Reported,
      [](ObjectSweep& t) {
          const char* text = "<a [1 (two) `0041`] b <c 3.5> (d e) []>";
-         return t.Handing([&t, text] { return t.pos().createFromText(text, nullptr); }, t.Text(t.Parse(text)));
+         return t.Handing([&t, text] { return t.pos().Proc<contract::POSObjectStatics::CreateFromText>()(text, nullptr); }, t.Text(t.Parse(text)));
      }},
     {"IsEqual", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref a = t.Parse("<a [1 (two) `0041`] b <c 3.5>>");
          const Ref b = t.Parse("<b <c 3.5> a [1 (two) `0041`]>");
-         return Trial{[&t, a, b] { return Outcome::Value(t.pos().isEqual(a.get(), b.get()) == 1); }};
+         return Trial{[&t, a, b] { return Outcome::Value(t.pos().Proc<contract::POSObjectInterface::IsEqual>()(a.get(), b.get()) == 1); }};
      }},
     {"DebugDump", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref v = t.Parse("<a [1]>");
          return Trial{[&t, v] {
-             t.pos().debugDump(v.get());
+             t.pos().Proc<contract::POSObjectStatics::DebugDump>()(v.get());
              return t.ReportedIfFailed();
          }};
      }},
@@ -126,7 +126,7 @@ const SweepRow<ObjectSweep> kRows[] = {
      [](ObjectSweep& t) {
          const Ref v = t.Parse("[1 2]");
          return Trial{[&t, v] {
-             t.pos().debugDumpWithHeader(v.get(), "header", nullptr);
+             t.pos().Proc<contract::POSObjectStatics::DebugDumpWithHeader>()(v.get(), "header", nullptr);
              return t.ReportedIfFailed();
          }};
      }},
@@ -134,7 +134,7 @@ const SweepRow<ObjectSweep> kRows[] = {
      [](ObjectSweep& t) {
          const Ref v = t.Parse("(text)");
          return Trial{[&t, v] {
-             t.pos().debugDumpRewind(v.get(), nullptr, nullptr);
+             t.pos().Proc<contract::POSObjectStatics::DebugDumpRewind>()(v.get(), nullptr, nullptr);
              return t.ReportedIfFailed();
          }};
      }},
@@ -143,27 +143,27 @@ const SweepRow<ObjectSweep> kRows[] = {
     {"GetNumber", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref v = t.Parse("4.25");
-         return Trial{[&t, v] { return Outcome::Value(t.pos().getNumber(v.get()) == 4.25); }};
+         return Trial{[&t, v] { return Outcome::Value(t.pos().Proc<contract::POSNumberInterface::Get>()(v.get()) == 4.25); }};
      }},
     {"GetString", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref v = t.Parse("(some text)");
-         return Trial{[&t, v] { return Outcome::Value(std::string(t.pos().getString(v.get())) == "some text"); }};
+         return Trial{[&t, v] { return Outcome::Value(std::string(t.pos().Proc<contract::POSStringInterface::Get>()(v.get())) == "some text"); }};
      }},
     {"GetBinData", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref v = t.pos().BinData("blob", "xyz");
          return Trial{[&t, v] {
-             return Outcome::Value(t.pos().getBinData(v.get()) != nullptr && t.pos().getBinDataSize(v.get()) == 3 &&
-                                   std::string(t.pos().getBinDataTypeName(v.get())) == "blob");
+             return Outcome::Value(t.pos().Proc<contract::POSBinDataInterface::GetBinData>()(v.get()) != nullptr && t.pos().Proc<contract::POSBinDataInterface::GetSize>()(v.get()) == 3 &&
+                                   std::string(t.pos().Proc<contract::POSBinDataInterface::GetTypeName>()(v.get())) == "blob");
          }};
      }},
     {"IsPOSKinds", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref d = t.Parse("<k 1>");
          return Trial{[&t, d] {
-             return Outcome::Value(t.pos().isDict(d.get()) == 1 && t.pos().isArray(d.get()) == 0 &&
-                                   t.pos().isNumber(d.get()) == 0 && t.pos().isString(d.get()) == 0);
+             return Outcome::Value(t.pos().Proc<contract::POSDictInterface::IsPOSDict>()(d.get()) == 1 && t.pos().Proc<contract::POSArrayInterface::IsPOSArray>()(d.get()) == 0 &&
+                                   t.pos().Proc<contract::POSNumberInterface::IsPOSNumber>()(d.get()) == 0 && t.pos().Proc<contract::POSStringInterface::IsPOSString>()(d.get()) == 0);
          }};
      }},
 
@@ -171,38 +171,38 @@ const SweepRow<ObjectSweep> kRows[] = {
     {"ArrayGetAt", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref array = t.Parse("[1 (x) [2]]");
-         return t.Handing([&t, array] { return t.pos().arrayGetAt(array.get(), 2); }, "[2]");
+         return t.Handing([&t, array] { return t.pos().Proc<contract::POSArrayInterface::GetAt>()(array.get(), 2); }, "[2]");
      }},
     {"ArrayCount", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref array = t.Parse("[1 2 3]");
-         return Trial{[&t, array] { return Outcome::Value(t.pos().arrayCount(array.get()) == 3); }};
+         return Trial{[&t, array] { return Outcome::Value(t.pos().Proc<contract::POSArrayInterface::Count>()(array.get()) == 3); }};
      }},
     {"ArrayAppend", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("<k (v)>");
          return t.Mutating(
-             "[1 2 3 4 5 6 7 8]", [&t, value](const Ref& a) { t.pos().arrayAppend(a.get(), value.get()); },
+             "[1 2 3 4 5 6 7 8]", [&t, value](const Ref& a) { t.pos().Proc<contract::POSArrayInterface::Append>()(a.get(), value.get()); },
              "[1 2 3 4 5 6 7 8 <k v>]");
      }},
     {"ArrayAppendToEmpty", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("7");
          return t.Mutating(
-             "[]", [&t, value](const Ref& a) { t.pos().arrayAppend(a.get(), value.get()); }, "[7]");
+             "[]", [&t, value](const Ref& a) { t.pos().Proc<contract::POSArrayInterface::Append>()(a.get(), value.get()); }, "[7]");
      }},
     {"ArraySetAt", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("(new)");
          return t.Mutating(
-             "[1 2 3]", [&t, value](const Ref& a) { t.pos().arraySetAt(a.get(), 1, value.get()); }, "[1 new 3]");
+             "[1 2 3]", [&t, value](const Ref& a) { t.pos().Proc<contract::POSArrayInterface::SetAt>()(a.get(), 1, value.get()); }, "[1 new 3]");
      }},
     {"ArraySetAtBeyondTheEnd", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref array = t.Parse("[1]");
          const Ref value = t.Parse("9");
          return Trial{[&t, array, value] {
-                          t.pos().arraySetAt(array.get(), 3, value.get());
+                          t.pos().Proc<contract::POSArrayInterface::SetAt>()(array.get(), 3, value.get());
                           return t.ReportedIfFailed();
                       },
                       [&t, array] {
@@ -215,7 +215,7 @@ const SweepRow<ObjectSweep> kRows[] = {
     {"ArrayRemove", Failure::Reported,
      [](ObjectSweep& t) {
          return t.Mutating(
-             "[1 2 3]", [&t](const Ref& a) { t.pos().arrayRemove(a.get(), 0); }, "[2 3]");
+             "[1 2 3]", [&t](const Ref& a) { t.pos().Proc<contract::POSArrayInterface::Remove>()(a.get(), 0); }, "[2 3]");
      }},
 
     // Dictionaries
@@ -223,14 +223,14 @@ const SweepRow<ObjectSweep> kRows[] = {
      [](ObjectSweep& t) {
          const Ref dict = t.Parse("<a 1 b [2]>");
          const auto key = ObjectSweep::MakeAtom("b");
-         return t.Handing([&t, dict, key] { return t.pos().dictGet(dict.get(), key->get()); }, "[2]");
+         return t.Handing([&t, dict, key] { return t.pos().Proc<contract::POSDictInterface::Get>()(dict.get(), key->get()); }, "[2]");
      }},
     {"DictPutNewKey", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref value = t.Parse("[x]");
          const auto key = ObjectSweep::MakeAtom("fresh key");
          return t.Mutating(
-             "<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().dictPut(d.get(), key->get(), value.get()); },
+             "<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().Proc<contract::POSDictInterface::Put>()(d.get(), key->get(), value.get()); },
              "<a 1 (fresh key) [x] z 2>");
      }},
     {"DictPutExistingKey", Failure::Reported,
@@ -238,21 +238,21 @@ const SweepRow<ObjectSweep> kRows[] = {
          const Ref value = t.Parse("3");
          const auto key = ObjectSweep::MakeAtom("a");
          return t.Mutating(
-             "<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().dictPut(d.get(), key->get(), value.get()); },
+             "<a 1 z 2>", [&t, value, key](const Ref& d) { t.pos().Proc<contract::POSDictInterface::Put>()(d.get(), key->get(), value.get()); },
              "<a 3 z 2>");
      }},
     {"DictRemove", Failure::Reported,
      [](ObjectSweep& t) {
          const auto key = ObjectSweep::MakeAtom("a");
          return t.Mutating(
-             "<a 1 z 2>", [&t, key](const Ref& d) { t.pos().dictRemove(d.get(), key->get()); }, "<z 2>");
+             "<a 1 z 2>", [&t, key](const Ref& d) { t.pos().Proc<contract::POSDictInterface::Remove>()(d.get(), key->get()); }, "<z 2>");
      }},
     // Every failure inside the walk gives no object and reports nothing.
     {"DeepGet", Failure::Silent,
      [](ObjectSweep& t) {
          const Ref dict = t.Parse("<a <b [10 20 <k 7>]>>");
          const auto address = ObjectSweep::MakeAtom("a.b[2].k");
-         return t.Handing([&t, dict, address] { return t.pos().dictDeepGet(dict.get(), address->get()); }, "7");
+         return t.Handing([&t, dict, address] { return t.pos().Proc<contract::POSDictInterface::DeepGet>()(dict.get(), address->get()); }, "7");
      }},
 
     // Iterators
@@ -261,26 +261,26 @@ const SweepRow<ObjectSweep> kRows[] = {
          const Ref dict = t.Parse("<b 2 a 1>");
          const ObjectSweep::Kept out = ObjectSweep::Keep();
          return Trial{[&t, dict, out] {
-                          *out = Ref::Take(t.pos().newIterator(dict.get()));
+                          *out = Ref::Take(t.pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(dict.get()));
                           return Outcome::Value(bool(*out));
                       },
                       [&t, out] {
-                          EXPECT_EQ(std::string(t.pos().iteratorCurKey(out->get())), "a");
-                          t.pos().iteratorNext(out->get());
-                          EXPECT_EQ(std::string(t.pos().iteratorCurKey(out->get())), "b");
+                          EXPECT_EQ(std::string(t.pos().Proc<contract::POSDictIteratorInterface::CurKey>()(out->get())), "a");
+                          t.pos().Proc<contract::POSDictIteratorInterface::Next>()(out->get());
+                          EXPECT_EQ(std::string(t.pos().Proc<contract::POSDictIteratorInterface::CurKey>()(out->get())), "b");
                       }};
      }},
     {"IteratorWalk", Failure::Reported,
      [](ObjectSweep& t) {
          const Ref dict = t.Parse("<b 2 a 1>");
-         const Ref it = Ref::Take(t.pos().newIterator(dict.get()));
+         const Ref it = Ref::Take(t.pos().Proc<contract::POSDictIteratorInterface::NewPOSDictIterator>()(dict.get()));
          return Trial{[&t, dict, it] {
-             t.pos().iteratorNext(it.get());
-             const char* key = t.pos().iteratorCurKey(it.get());
-             const bool ok = key != nullptr && std::string(key) == "b" && t.pos().iteratorIsDone(it.get()) == 0;
-             t.pos().iteratorNext(it.get());
-             t.pos().iteratorBegin(it.get());
-             return Outcome::Value(ok && t.host().Reports().empty() && t.pos().iteratorIsDone(it.get()) == 0);
+             t.pos().Proc<contract::POSDictIteratorInterface::Next>()(it.get());
+             const char* key = t.pos().Proc<contract::POSDictIteratorInterface::CurKey>()(it.get());
+             const bool ok = key != nullptr && std::string(key) == "b" && t.pos().Proc<contract::POSDictIteratorInterface::IsDone>()(it.get()) == 0;
+             t.pos().Proc<contract::POSDictIteratorInterface::Next>()(it.get());
+             t.pos().Proc<contract::POSDictIteratorInterface::Begin>()(it.get());
+             return Outcome::Value(ok && t.host().Reports().empty() && t.pos().Proc<contract::POSDictIteratorInterface::IsDone>()(it.get()) == 0);
          }};
      }},
 };

@@ -96,11 +96,11 @@ TEST_F(ForeignTest, EveryWalkFailsOnceWithOneReport) {
         {"Check a schema with it as a definition", [&] { return CheckSchema(With("<A <category int> B F>")); }},
         {"Compare a number with it",
          [&] {
-             return Outcome{pos().isEqual(pos().Number(1).get(), foreign_.get()), {}, TakeReports()};
+             return Outcome{pos().Proc<contract::POSObjectInterface::IsEqual>()(pos().Number(1).get(), foreign_.get()), {}, TakeReports()};
          }},
         {"Compare it with a number",
          [&] {
-             return Outcome{pos().isEqual(foreign_.get(), pos().Number(1).get()), {}, TakeReports()};
+             return Outcome{pos().Proc<contract::POSObjectInterface::IsEqual>()(foreign_.get(), pos().Number(1).get()), {}, TakeReports()};
          }},
     };
     for (const Case& c : cases) {

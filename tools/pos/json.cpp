@@ -269,7 +269,7 @@ public:
                 Item(0, depth + 2);
                 String("type");
                 text += ": ";
-                String(pos_.getBinDataTypeName(value.get()));
+                String(pos_.Proc<qelutils::contract::POSBinDataInterface::GetTypeName>()(value.get()));
                 Item(1, depth + 2);
                 String("base64");
                 text += ": ";

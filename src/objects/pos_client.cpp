@@ -38,11 +38,11 @@ auto Call(Args... args) {
 // that is no property object at all is reported by that procedure, and
 // fails the caller instead of reading as another kind.
 template <auto IsKind, class Client>
-void Downcast(Client& self, const CPOSObject& object, bool quiet, const char* message) {
+void Downcast(Client& self, const CPOSObject& object, Lookup lookup, const char* message) {
     static_cast<CPOSObject&>(self) = object;
     if (!self.empty() && Call<IsKind>(self.handle()) != 0) return;
     self.Reset();
-    if (!quiet) throw POSException(message);
+    if (lookup == Lookup::Strict) throw POSException(message);
 }
 
 // Wraps a new object made by a client table (one reference taken).
@@ -85,16 +85,16 @@ bool CPOSObject::IsEqual(const CPOSObject& other) const {
 
 // ------------------------------------------------------------------ scalars
 
-CPOSNumber::CPOSNumber(const CPOSObject& object, bool quiet) {
-    Downcast<POSNumberInterface::IsPOSNumber>(*this, object, quiet, "downcast from CPOSObject to CPOSNumber failed");
+CPOSNumber::CPOSNumber(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSNumberInterface::IsPOSNumber>(*this, object, lookup, "downcast from CPOSObject to CPOSNumber failed");
 }
 CPOSNumber CPOSNumber::New(double value) {
     return Wrap<CPOSNumber>(Call<POSNumberInterface::NewPOSNumber>(value));
 }
 double CPOSNumber::Get() const { return Call<POSNumberInterface::Get>(handle()); }
 
-CPOSString::CPOSString(const CPOSObject& object, bool quiet) {
-    Downcast<POSStringInterface::IsPOSString>(*this, object, quiet, "downcast from CPOSObject to CPOSString failed");
+CPOSString::CPOSString(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSStringInterface::IsPOSString>(*this, object, lookup, "downcast from CPOSObject to CPOSString failed");
 }
 CPOSString::CPOSString(const char* text) {
     static_cast<CPOSObject&>(*this) =
@@ -102,8 +102,8 @@ CPOSString::CPOSString(const char* text) {
 }
 const char* CPOSString::Get() const { return Call<POSStringInterface::Get>(handle()); }
 
-CPOSUnicodeString::CPOSUnicodeString(const CPOSObject& object, bool quiet) {
-    Downcast<POSUnicodeStringInterface::IsPOSUnicodeString>(*this, object, quiet, "downcast from CPOSObject to CPOSUnicodeString failed");
+CPOSUnicodeString::CPOSUnicodeString(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSUnicodeStringInterface::IsPOSUnicodeString>(*this, object, lookup, "downcast from CPOSObject to CPOSUnicodeString failed");
 }
 CPOSUnicodeString CPOSUnicodeString::New(const uint16_t* units) {
     return Wrap<CPOSUnicodeString>(
@@ -113,8 +113,8 @@ const uint16_t* CPOSUnicodeString::Get() const {
     return Call<POSUnicodeStringInterface::Get>(handle());
 }
 
-CPOSBinData::CPOSBinData(const CPOSObject& object, bool quiet) {
-    Downcast<POSBinDataInterface::IsPOSBinData>(*this, object, quiet, "downcast from CPOSObject to CPOSBinData failed");
+CPOSBinData::CPOSBinData(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSBinDataInterface::IsPOSBinData>(*this, object, lookup, "downcast from CPOSObject to CPOSBinData failed");
 }
 CPOSBinData CPOSBinData::New(const char* typeName, const void* data, uint32_t size) {
     return Wrap<CPOSBinData>(
@@ -130,8 +130,8 @@ uint32_t CPOSBinData::Size() const {
     return Call<POSBinDataInterface::GetSize>(handle());
 }
 
-CPOSRawPointer::CPOSRawPointer(const CPOSObject& object, bool quiet) {
-    Downcast<POSRawPointerInterface::IsPOSRawPointer>(*this, object, quiet, "downcast from CPOSObject to CPOSRawPointer failed");
+CPOSRawPointer::CPOSRawPointer(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSRawPointerInterface::IsPOSRawPointer>(*this, object, lookup, "downcast from CPOSObject to CPOSRawPointer failed");
 }
 CPOSRawPointer CPOSRawPointer::New(void* pointer, QELRawPointerReleaseProc release) {
     return Wrap<CPOSRawPointer>(
@@ -146,17 +146,17 @@ QELRawPointerReleaseProc CPOSRawPointer::ReleaseProc() const {
 
 // ------------------------------------------------------------------ array
 
-CPOSArray::CPOSArray(const CPOSObject& object, bool quiet) {
-    Downcast<POSArrayInterface::IsPOSArray>(*this, object, quiet, "downcast from CPOSObject to CPOSArray failed");
+CPOSArray::CPOSArray(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSArrayInterface::IsPOSArray>(*this, object, lookup, "downcast from CPOSObject to CPOSArray failed");
 }
 CPOSArray CPOSArray::New() {
     return Wrap<CPOSArray>(Call<POSArrayInterface::NewPOSArray>());
 }
 uint32_t CPOSArray::Count() const { return Call<POSArrayInterface::Count>(handle()); }
-CPOSObject CPOSArray::GetAt(uint32_t index, bool quiet) const {
+CPOSObject CPOSArray::GetAt(uint32_t index, Lookup lookup) const {
     QELContainerHandle member = Call<POSArrayInterface::GetAt>(handle(), index);
     if (member != nullptr) return CPOSObject(member);
-    if (!quiet) throw POSException("CPOSArray::GetAt subscript failed");
+    if (lookup == Lookup::Strict) throw POSException("CPOSArray::GetAt subscript failed");
     return CPOSObject();
 }
 void CPOSArray::SetAt(uint32_t index, const CPOSObject& value) const {
@@ -171,26 +171,26 @@ void CPOSArray::Remove(uint32_t index) const {
 
 // ------------------------------------------------------------------ dictionary
 
-CPOSDict::CPOSDict(const CPOSObject& object, bool quiet) {
-    Downcast<POSDictInterface::IsPOSDict>(*this, object, quiet, "downcast from CPOSObject to CPOSDict failed");
+CPOSDict::CPOSDict(const CPOSObject& object, Lookup lookup) {
+    Downcast<POSDictInterface::IsPOSDict>(*this, object, lookup, "downcast from CPOSObject to CPOSDict failed");
 }
 CPOSDict CPOSDict::New() {
     return Wrap<CPOSDict>(Call<POSDictInterface::NewPOSDict>());
 }
-CPOSObject CPOSDict::Get(QELStringAtom key, bool quiet) const {
+CPOSObject CPOSDict::Get(QELStringAtom key, Lookup lookup) const {
     QELContainerHandle value = Call<POSDictInterface::Get>(handle(), key);
     if (value != nullptr) return CPOSObject(value);
-    if (!quiet) throw POSException("CPOSDict::Get failed");
+    if (lookup == Lookup::Strict) throw POSException("CPOSDict::Get failed");
     return CPOSObject();
 }
-CPOSObject CPOSDict::Get(const char* key, bool quiet) const {
+CPOSObject CPOSDict::Get(const char* key, Lookup lookup) const {
     const QELStringAtomRef atom(key);
-    return Get(atom.atom(), quiet);
+    return Get(atom.atom(), lookup);
 }
-CPOSNumber CPOSDict::GetNumber(const char* key, bool quiet) const { return CPOSNumber(Get(key, quiet), quiet); }
-CPOSString CPOSDict::GetString(const char* key, bool quiet) const { return CPOSString(Get(key, quiet), quiet); }
-CPOSArray CPOSDict::GetArray(const char* key, bool quiet) const { return CPOSArray(Get(key, quiet), quiet); }
-CPOSDict CPOSDict::GetDict(const char* key, bool quiet) const { return CPOSDict(Get(key, quiet), quiet); }
+CPOSNumber CPOSDict::GetNumber(const char* key, Lookup lookup) const { return CPOSNumber(Get(key, lookup), lookup); }
+CPOSString CPOSDict::GetString(const char* key, Lookup lookup) const { return CPOSString(Get(key, lookup), lookup); }
+CPOSArray CPOSDict::GetArray(const char* key, Lookup lookup) const { return CPOSArray(Get(key, lookup), lookup); }
+CPOSDict CPOSDict::GetDict(const char* key, Lookup lookup) const { return CPOSDict(Get(key, lookup), lookup); }
 CPOSObject CPOSDict::DeepGet(QELStringAtom address) const {
     QELContainerHandle value = Call<POSDictInterface::DeepGet>(handle(), address);
     return value != nullptr ? CPOSObject(value) : CPOSObject();

@@ -71,12 +71,18 @@ protected:
     void** procs_ = nullptr;
 };
 
+// What a lookup or a downcast gives when there is nothing of what was asked.
+enum class Lookup : uint8_t {
+    Quiet,   // an empty handle
+    Strict,  // the operation's POSException
+};
+
 // Downcasts: a copy of the object when it is of the kind; otherwise empty
 // when quiet, else POSException "downcast from CPOSObject to <kind> failed".
 class CPOSNumber final : public CPOSObject {
 public:
     CPOSNumber() noexcept = default;
-    CPOSNumber(const CPOSObject& object, bool quiet);
+    CPOSNumber(const CPOSObject& object, Lookup lookup);
     static CPOSNumber New(double value);
     double Get() const;
 };
@@ -84,7 +90,7 @@ public:
 class CPOSString final : public CPOSObject {
 public:
     CPOSString() noexcept = default;
-    CPOSString(const CPOSObject& object, bool quiet);
+    CPOSString(const CPOSObject& object, Lookup lookup);
     explicit CPOSString(const char* text);  // NewPOSString
     const char* Get() const;
 };
@@ -92,7 +98,7 @@ public:
 class CPOSUnicodeString final : public CPOSObject {
 public:
     CPOSUnicodeString() noexcept = default;
-    CPOSUnicodeString(const CPOSObject& object, bool quiet);
+    CPOSUnicodeString(const CPOSObject& object, Lookup lookup);
     static CPOSUnicodeString New(const uint16_t* units);
     const uint16_t* Get() const;
 };
@@ -100,7 +106,7 @@ public:
 class CPOSBinData final : public CPOSObject {
 public:
     CPOSBinData() noexcept = default;
-    CPOSBinData(const CPOSObject& object, bool quiet);
+    CPOSBinData(const CPOSObject& object, Lookup lookup);
     static CPOSBinData New(const char* typeName, const void* data, uint32_t size);
     const char* TypeName() const;
     const void* Data() const;
@@ -110,7 +116,7 @@ public:
 class CPOSRawPointer final : public CPOSObject {
 public:
     CPOSRawPointer() noexcept = default;
-    CPOSRawPointer(const CPOSObject& object, bool quiet);
+    CPOSRawPointer(const CPOSObject& object, Lookup lookup);
     static CPOSRawPointer New(void* pointer, QELRawPointerReleaseProc release);
     void* Pointer() const;
     QELRawPointerReleaseProc ReleaseProc() const;
@@ -121,11 +127,11 @@ class CPOSDict;
 class CPOSArray final : public CPOSObject {
 public:
     CPOSArray() noexcept = default;
-    CPOSArray(const CPOSObject& object, bool quiet);
+    CPOSArray(const CPOSObject& object, Lookup lookup);
     static CPOSArray New();  // NewPOSArray
     uint32_t Count() const;
     // No member: empty when quiet, else "CPOSArray::GetAt subscript failed".
-    CPOSObject GetAt(uint32_t index, bool quiet) const;
+    CPOSObject GetAt(uint32_t index, Lookup lookup) const;
     void SetAt(uint32_t index, const CPOSObject& value) const;
     void Append(const CPOSObject& value) const;
     void Remove(uint32_t index) const;
@@ -134,15 +140,15 @@ public:
 class CPOSDict final : public CPOSObject {
 public:
     CPOSDict() noexcept = default;
-    CPOSDict(const CPOSObject& object, bool quiet);
+    CPOSDict(const CPOSObject& object, Lookup lookup);
     static CPOSDict New();
     // Absent: empty when quiet, else "CPOSDict::Get failed".
-    CPOSObject Get(QELStringAtom key, bool quiet) const;
-    CPOSObject Get(const char* key, bool quiet) const;
-    CPOSNumber GetNumber(const char* key, bool quiet) const;
-    CPOSString GetString(const char* key, bool quiet) const;
-    CPOSArray GetArray(const char* key, bool quiet) const;
-    CPOSDict GetDict(const char* key, bool quiet) const;
+    CPOSObject Get(QELStringAtom key, Lookup lookup) const;
+    CPOSObject Get(const char* key, Lookup lookup) const;
+    CPOSNumber GetNumber(const char* key, Lookup lookup) const;
+    CPOSString GetString(const char* key, Lookup lookup) const;
+    CPOSArray GetArray(const char* key, Lookup lookup) const;
+    CPOSDict GetDict(const char* key, Lookup lookup) const;
     CPOSObject DeepGet(QELStringAtom address) const;  // empty when there is none
     void Put(QELStringAtom key, const CPOSObject& value) const;
     void Put(const char* key, const CPOSObject& value) const;

@@ -122,11 +122,7 @@ public:
     DestructionLink destruction;
 };
 
-// What Dict::Get does with an absent key.
-enum class Lookup : uint8_t {
-    Quiet,   // an empty handle
-    Strict,  // POSException "Dict::Get lookup failed"
-};
+using QEL_T_MT::Lookup;
 
 class Dict final : public BaseObject {
 public:

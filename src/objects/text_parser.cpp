@@ -123,20 +123,20 @@ private:
             if (open.empty()) return value;
             Open& enclosing = open.Top();
             if (enclosing.kind == Kind::Array) {
-                CPOSArray(enclosing.container, false).Append(value);
+                CPOSArray(enclosing.container, Lookup::Strict).Append(value);
             } else if (enclosing.key.empty()) {
-                enclosing.key = CPOSString(value, true);
+                enclosing.key = CPOSString(value, Lookup::Quiet);
                 if (enclosing.key.empty()) Fail("Expected dictionary key string", cursor_);
             } else {
-                CPOSDict(enclosing.container, false).Put(enclosing.key.Get(), value);
+                CPOSDict(enclosing.container, Lookup::Strict).Put(enclosing.key.Get(), value);
                 enclosing.key.Reset();
             }
         }
     }
 
     Kind KindOf(const CPOSObject& container) const {
-        if (!CPOSDict(container, true).empty()) return Kind::Dict;
-        if (!CPOSArray(container, true).empty()) return Kind::Array;
+        if (!CPOSDict(container, Lookup::Quiet).empty()) return Kind::Dict;
+        if (!CPOSArray(container, Lookup::Quiet).empty()) return Kind::Array;
         Fail("Bad parser state", cursor_);
     }
 

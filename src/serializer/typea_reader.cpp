@@ -15,6 +15,8 @@
 
 namespace NPOSStreamerImpl::NTypeAImpl {
 
+using QEL_T_MT::Lookup;
+
 using QEL_T_MT::CPOSArray;
 using QEL_T_MT::CPOSBinData;
 using QEL_T_MT::CPOSDict;
@@ -245,10 +247,10 @@ class BinDataParts final : public PartsReader {
 public:
     bool Take(CPOSObject part, ICharStream& in, CPOSObject& done) override {
         if (typeName_.empty()) {
-            typeName_ = CPOSString(part, false);
+            typeName_ = CPOSString(part, Lookup::Strict);
             return false;
         }
-        const CPOSNumber sizeValue(part, false);
+        const CPOSNumber sizeValue(part, Lookup::Strict);
         done = Bytes(in, sizeValue.Get());
         return true;
     }
@@ -303,7 +305,7 @@ public:
                 done = dict_;
                 return true;
             }
-            key_ = CPOSString(part, false);
+            key_ = CPOSString(part, Lookup::Strict);
             return false;
         }
         if (part.empty()) throw POSException("missing dictionary value");

@@ -11,6 +11,8 @@
 
 namespace NPOSStreamerImpl::NTypeAImpl {
 
+using QEL_T_MT::Lookup;
+
 using QEL_T_MT::CPOSArray;
 using QEL_T_MT::CPOSBinData;
 using QEL_T_MT::CPOSDict;
@@ -141,7 +143,7 @@ private:
 // "%.32g", then trailing zeros of a fraction and a bare separator trimmed.
 void WriteNumber(Version10&, OCharStream& out, const CPOSObject& object) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.32g", CPOSNumber(object, false).Get());
+    std::snprintf(text, sizeof text, "%.32g", CPOSNumber(object, Lookup::Strict).Get());
     size_t n = std::strlen(text);
     if (std::strspn(text, "+-0123456789.,") == n && std::strpbrk(text, ".,") != nullptr) {
         while (n > 1 && text[n - 1] == '0') --n;
@@ -152,13 +154,13 @@ void WriteNumber(Version10&, OCharStream& out, const CPOSObject& object) {
 }
 
 void WriteString(Version10&, OCharStream& out, const CPOSObject& object) {
-    PutText(out, CPOSString(object, false).Get());
+    PutText(out, CPOSString(object, Lookup::Strict).Get());
 }
 
 void WriteUnicode(Version10&, OCharStream& out, const CPOSObject& object) {
     static const char kUpper[] = "0123456789ABCDEF";
     static const char kLower[] = "0123456789abcdef";
-    for (const uint16_t* unit = CPOSUnicodeString(object, false).Get(); *unit != 0; ++unit) {
+    for (const uint16_t* unit = CPOSUnicodeString(object, Lookup::Strict).Get(); *unit != 0; ++unit) {
         out.PutChar(kUpper[(*unit >> 12) & 15]);
         out.PutChar(kUpper[(*unit >> 8) & 15]);
         out.PutChar(kLower[(*unit >> 4) & 15]);
@@ -168,7 +170,7 @@ void WriteUnicode(Version10&, OCharStream& out, const CPOSObject& object) {
 
 void WriteBinData(Version10& streamer, OCharStream& out, const CPOSObject& object) {
     static const char kHex[] = "0123456789ABCDEF";
-    const CPOSBinData bin(object, false);
+    const CPOSBinData bin(object, Lookup::Strict);
     streamer.WriteValue(out, CPOSString(bin.TypeName()));
     out.PutChar(' ');
     const uint32_t size = bin.Size();
@@ -188,7 +190,7 @@ void WriteBinData(Version10& streamer, OCharStream& out, const CPOSObject& objec
 
 void WriteRawPointer(Version10&, OCharStream& out, const CPOSObject& object) {
     char text[64];
-    std::snprintf(text, sizeof text, "%p", CPOSRawPointer(object, false).Pointer());
+    std::snprintf(text, sizeof text, "%p", CPOSRawPointer(object, Lookup::Strict).Pointer());
     PutText(out, text);
 }
 
@@ -196,14 +198,14 @@ namespace {
 
 class ArrayParts final : public PartsWriter {
 public:
-    ArrayParts(Version10& streamer, const CPOSObject& object) : array_(object, false), items_(std::in_place, streamer) {}
+    ArrayParts(Version10& streamer, const CPOSObject& object) : array_(object, Lookup::Strict), items_(std::in_place, streamer) {}
 
     const CPOSObject* Next(Version10& streamer, OCharStream& out) override {
         member_.Reset();
         // The count is asked again after every member.
         if (index_ < array_.Count()) {
             streamer.LineBreak(out);
-            member_ = array_.GetAt(index_++, false);
+            member_ = array_.GetAt(index_++, Lookup::Strict);
             return &member_;
         }
         items_.reset();
@@ -222,7 +224,7 @@ private:
 class DictParts final : public PartsWriter {
 public:
     DictParts(Version10& streamer, const CPOSObject& object)
-        : dict_(object, false), items_(std::in_place, streamer), entries_(std::in_place, dict_) {
+        : dict_(object, Lookup::Strict), items_(std::in_place, streamer), entries_(std::in_place, dict_) {
         entries_->Begin();
     }
 
@@ -236,7 +238,7 @@ public:
             const char* key = entries_->CurKey();
             streamer.WriteValue(out, CPOSString(key));
             out.PutChar(' ');
-            value_ = dict_.Get(key, false);
+            value_ = dict_.Get(key, Lookup::Strict);
             return &value_;
         }
         entries_.reset();

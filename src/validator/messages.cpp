@@ -11,6 +11,8 @@
 
 namespace NPOSValidatorImpl {
 
+using QEL_T_MT::Lookup;
+
 namespace {
 
 constexpr size_t kFormatBlock = 1024;
@@ -45,7 +47,7 @@ void AppendPrefixed(const CPOSArray& dest, const CPOSArray& source, const CPOSSt
     const char* head = prefix.Get();
     const uint32_t count = source.Count();
     for (uint32_t i = 0; i < count; ++i) {
-        const CPOSString line(source.GetAt(i, false), false);
+        const CPOSString line(source.GetAt(i, Lookup::Strict), Lookup::Strict);
         dest.Append(FormatIntoPOSString("%s %s", head, line.Get()));
     }
 }

@@ -12,6 +12,8 @@
 
 namespace NPOSValidatorImpl {
 
+using QEL_T_MT::Lookup;
+
 using QEL_T_MT::CPOSDict;
 using QEL_T_MT::CPOSDictIterator;
 using QEL_T_MT::CPOSNumber;
@@ -52,10 +54,10 @@ void WriteOrEmpty(QELSharedBuffHandle buffer, const char* prefix, const char* me
 int32_t TypeNameCheck(QELContainerHandle value, QELStringAtom, QELSharedBuffHandle buffer,
                       void* clientData) noexcept {
     try {
-        const CPOSString name(CPOSObject(value), false);
+        const CPOSString name(CPOSObject(value), Lookup::Strict);
         const char* text = name.Get();
         const CPOSDict& known = *static_cast<const CPOSDict*>(clientData);
-        if (!known.Get(text, true).empty()) return 1;
+        if (!known.Get(text, Lookup::Quiet).empty()) return 1;
         if (buffer == nullptr) return 0;
         const QELSharedBuffRef own = QELSharedBuffRef::Borrow(buffer);
         const uint64_t size = own.Size();
@@ -88,7 +90,7 @@ CPOSDict NewMetaSchema() {
     const auto create = QEL_T_MT::POSClientProc<qelutils::contract::POSObjectStatics::CreateFromText>();
     const QELContainerHandle made = QEL_T_MT::Checked([&] { return create(kMetaSchemaText, nullptr); });
     if (made == nullptr) throw POSException("CreateFromText failed");
-    return CPOSDict(CPOSObject(made), false);
+    return CPOSDict(CPOSObject(made), Lookup::Strict);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 namespace NPOSValidatorImpl {
 
+using QEL_T_MT::Lookup;
+
 using QEL_T_MT::CPOSArray;
 using QEL_T_MT::CPOSString;
 
@@ -54,7 +56,7 @@ bool StructValidator::Validate(const CPOSObject& value, const QELStringAtomRef& 
         return false;
     }
     const uint32_t count = lines.Count();
-    for (uint32_t i = 0; i < count; ++i) report(CPOSString(lines.GetAt(i, false), false).Get());
+    for (uint32_t i = 0; i < count; ++i) report(CPOSString(lines.GetAt(i, Lookup::Strict), Lookup::Strict).Get());
     return false;
 }
 

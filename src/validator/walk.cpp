@@ -16,6 +16,8 @@
 
 namespace NPOSValidatorImpl {
 
+using QEL_T_MT::Lookup;
+
 using QEL_T_MT::CPOSBinData;
 using QEL_T_MT::CPOSDictIterator;
 using QEL_T_MT::CPOSNumber;
@@ -66,7 +68,7 @@ CPOSDict Definition(const CPOSObject& schema, QELStringAtom type) {
     const auto get = QEL_T_MT::POSClientProc<qelutils::contract::POSDictInterface::Get>();
     QELContainerHandle found = get(schema.handle(), type);
     if (found == nullptr) return CPOSDict();
-    return CPOSDict(CPOSObject(found), true);
+    return CPOSDict(CPOSObject(found), Lookup::Quiet);
 }
 
 // The text a check procedure left in its buffer, never read past the end.
@@ -83,7 +85,7 @@ const char* BufferText(const QELSharedBuffRef& buffer) {
 bool IsOneOf(const CPOSArray& choices, const char* text) {
     const uint32_t count = choices.Count();
     for (uint32_t i = 0; i < count; ++i)
-        if (std::strcmp(text, CPOSString(choices.GetAt(i, false), false).Get()) == 0) return true;
+        if (std::strcmp(text, CPOSString(choices.GetAt(i, Lookup::Strict), Lookup::Strict).Get()) == 0) return true;
     return false;
 }
 
@@ -99,7 +101,7 @@ uint64_t UnitCount(const uint16_t* units) noexcept {
 
 template <class Kind>
 Kind Walk::Get(const CPOSDict& definition, Keyword keyword) const {
-    return Kind(definition.Get(validator_.keyword(keyword).atom(), true), true);
+    return Kind(definition.Get(validator_.keyword(keyword).atom(), Lookup::Quiet), Lookup::Quiet);
 }
 
 int32_t Walk::CheckLength(const CPOSDict& definition, double length, const CPOSArray& lines,
@@ -193,7 +195,7 @@ public:
         for (;;) {
             switch (stage_) {
                 case Stage::Start:
-                    array_ = CPOSArray(value_, true);
+                    array_ = CPOSArray(value_, Lookup::Quiet);
                     if (array_.empty()) {
                         failures_ = Fail(lines_, "Array object expected");
                         return false;
@@ -202,9 +204,9 @@ public:
                     failures_ = walk_.CheckLength(definition_, static_cast<double>(count_), lines_,
                                                   "Array length below mininum value %d",
                                                   "Array length above maximum value");
-                    memberType_ = definition_.Get(walk_.validator_.keyword(Keyword::MemberType).atom(), true);
+                    memberType_ = definition_.Get(walk_.validator_.keyword(Keyword::MemberType).atom(), Lookup::Quiet);
                     stage_ = Stage::Positional;
-                    if (const CPOSString every(memberType_, true); !every.empty()) {
+                    if (const CPOSString every(memberType_, Lookup::Quiet); !every.empty()) {
                         type_ = QELStringAtomRef(every.Get());
                         stage_ = Stage::Every;
                     }
@@ -212,7 +214,7 @@ public:
                 case Stage::Every:
                     // One type for every member.
                     if (index_ < count_) {
-                        member_ = array_.GetAt(index_, false);
+                        member_ = array_.GetAt(index_, Lookup::Strict);
                         Ask(type_, member_);
                         return true;
                     }
@@ -220,7 +222,7 @@ public:
                     stage_ = Stage::Positional;
                     break;
                 case Stage::Positional:
-                    positional_ = CPOSArray(memberType_, true);
+                    positional_ = CPOSArray(memberType_, Lookup::Quiet);
                     if (positional_.empty()) return false;
                     if (positional_.Count() != count_) {
                         failures_ += Fail(lines_, "Heterogenous array object size did not match type array size");
@@ -232,8 +234,8 @@ public:
                 case Stage::EachPosition:
                     // A type for each position.
                     if (index_ >= count_) return false;
-                    type_ = QELStringAtomRef(CPOSString(positional_.GetAt(index_, false), false).Get());
-                    member_ = array_.GetAt(index_, false);
+                    type_ = QELStringAtomRef(CPOSString(positional_.GetAt(index_, Lookup::Strict), Lookup::Strict).Get());
+                    member_ = array_.GetAt(index_, Lookup::Strict);
                     Ask(type_, member_);
                     return true;
             }
@@ -273,7 +275,7 @@ public:
                 case Stage::Member:
                     if (entries_->IsDone()) return false;
                     key_ = entries_->CurKey();
-                    member_ = dict_.Get(key_, false);
+                    member_ = dict_.Get(key_, Lookup::Strict);
                     known_ = false;
                     stage_ = Stage::Key;
                     break;
@@ -342,7 +344,7 @@ private:
     // False when the branch is already decided: not a dictionary, or required
     // members missing (which hide everything else).
     bool Start() {
-        dict_ = CPOSDict(value_, true);
+        dict_ = CPOSDict(value_, Lookup::Quiet);
         if (dict_.empty()) {
             failures_ = Fail(lines_, "Dict object expected");
             return false;
@@ -352,7 +354,7 @@ private:
             const CPOSDictIterator it(required);
             for (it.Begin(); !it.IsDone(); it.Next()) {
                 const char* key = it.CurKey();
-                if (dict_.Get(key, true).empty())
+                if (dict_.Get(key, Lookup::Quiet).empty())
                     missing += Fail(lines_, FormatIntoPOSString("Missing required member %s", key));
             }
         }
@@ -373,7 +375,7 @@ private:
     bool AskListed(Keyword keyword) {
         const CPOSDict listed = walk_.Get<CPOSDict>(definition_, keyword);
         if (listed.empty()) return false;
-        typeText_ = CPOSString(listed.Get(key_, true), true);
+        typeText_ = CPOSString(listed.Get(key_, Lookup::Quiet), Lookup::Quiet);
         if (typeText_.empty()) return false;
         known_ = true;
         listedType_ = QELStringAtomRef(typeText_.Get());
@@ -410,7 +412,7 @@ public:
         }
         if (accepted_) return false;
         if (index_ < count_) {
-            name_ = CPOSString(set_.GetAt(index_, false), false);
+            name_ = CPOSString(set_.GetAt(index_, Lookup::Strict), Lookup::Strict);
             nested_.lines = CPOSArray::New();
             type_ = QELStringAtomRef(name_.Get());
             nested_.type = &type_;
@@ -458,7 +460,7 @@ public:
         }
         // Every member is tried, also after a failure.
         if (index_ >= count_) return false;
-        name_ = CPOSString(set_.GetAt(index_, false), false);
+        name_ = CPOSString(set_.GetAt(index_, Lookup::Strict), Lookup::Strict);
         type_ = QELStringAtomRef(name_.Get());
         Ask(type_, value_);
         return true;
@@ -582,11 +584,11 @@ Walk::BuiltIn Walk::CheckBuiltIn(const char* type, const CPOSObject& value, cons
     // The first row whose kind matches the value decides.
     if (Is(type, Keyword::Any)) return BuiltIn::Accepted;
     if (Is(type, Keyword::Bool)) {
-        if (const CPOSNumber number(value, true); !number.empty()) {
+        if (const CPOSNumber number(value, Lookup::Quiet); !number.empty()) {
             const double x = number.Get();
             return verdict(x == 0.0 || x == 1.0, "BOOL was a number unequal to zero or one");
         }
-        if (const CPOSString string(value, true); !string.empty()) {
+        if (const CPOSString string(value, Lookup::Quiet); !string.empty()) {
             const QELStringAtomRef word(string.Get());
             return verdict(Is(word.text(), Keyword::True) || Is(word.text(), Keyword::False),
                            "BOOL was not a valid string (true/false)");
@@ -594,30 +596,30 @@ Walk::BuiltIn Walk::CheckBuiltIn(const char* type, const CPOSObject& value, cons
         return verdict(false, "Expected BOOL was of invalid type");
     }
     if (Is(type, Keyword::Int)) {
-        if (const CPOSNumber number(value, true); !number.empty()) {
+        if (const CPOSNumber number(value, Lookup::Quiet); !number.empty()) {
             const double x = number.Get();
             return verdict(static_cast<double>(TruncateToInt32(x)) == x, "INT was not a whole number");
         }
         return verdict(false, "Expected INT was of invalid type");
     }
-    if (Is(type, Keyword::Real)) return verdict(!CPOSNumber(value, true).empty(), "Expected REAL was of invalid type");
+    if (Is(type, Keyword::Real)) return verdict(!CPOSNumber(value, Lookup::Quiet).empty(), "Expected REAL was of invalid type");
     if (Is(type, Keyword::String))
-        return verdict(!CPOSString(value, true).empty(), "Expected STRING was of invalid type");
+        return verdict(!CPOSString(value, Lookup::Quiet).empty(), "Expected STRING was of invalid type");
     if (Is(type, Keyword::UnicodeString))
-        return verdict(!CPOSUnicodeString(value, true).empty(), "Expected UNICODESTRING was of invalid type");
+        return verdict(!CPOSUnicodeString(value, Lookup::Quiet).empty(), "Expected UNICODESTRING was of invalid type");
     if (Is(type, Keyword::BinData))
-        return verdict(!CPOSBinData(value, true).empty(), "Expected BINDATA was of invalid type");
+        return verdict(!CPOSBinData(value, Lookup::Quiet).empty(), "Expected BINDATA was of invalid type");
     if (Is(type, Keyword::RawPtr))
-        return verdict(!CPOSRawPointer(value, true).empty(), "Expected RAWPTR was of invalid type");
+        return verdict(!CPOSRawPointer(value, Lookup::Quiet).empty(), "Expected RAWPTR was of invalid type");
     if (Is(type, Keyword::QelObjRef) || Is(type, Keyword::ZuBaseObjRef) || Is(type, Keyword::QelErrorObjRef))
-        return verdict(!CPOSRawPointer(value, true).empty(), "Expected OBJREF was of invalid type");
+        return verdict(!CPOSRawPointer(value, Lookup::Quiet).empty(), "Expected OBJREF was of invalid type");
     return BuiltIn::NotBuiltIn;
 }
 
 int32_t Walk::CheckNumber(Keyword category, const CPOSDict& definition, const CPOSObject& value,
                           const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(category).text(), value, lines) != BuiltIn::Accepted) return 1;
-    const double x = CPOSNumber(value, false).Get();
+    const double x = CPOSNumber(value, Lookup::Strict).Get();
     int32_t failures = 0;
     // Each bound on its own; a comparison with NaN is false.
     if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::Min); !b.empty() && x < b.Get())
@@ -635,7 +637,7 @@ int32_t Walk::CheckNumber(Keyword category, const CPOSDict& definition, const CP
 
 int32_t Walk::CheckString(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::String).text(), value, lines) != BuiltIn::Accepted) return 1;
-    const char* text = CPOSString(value, false).Get();
+    const char* text = CPOSString(value, Lookup::Strict).Get();
     const size_t length = std::strlen(text);
     const double len = static_cast<double>(length);
     int32_t failures = CheckLength(definition, len, lines, kStringBelow, kStringAbove);
@@ -651,14 +653,14 @@ int32_t Walk::CheckString(const CPOSDict& definition, const CPOSObject& value, c
 int32_t Walk::CheckUnicodeString(const CPOSDict& definition, const CPOSObject& value,
                                  const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::UnicodeString).text(), value, lines) != BuiltIn::Accepted) return 1;
-    const double len = static_cast<double>(UnitCount(CPOSUnicodeString(value, false).Get()));
+    const double len = static_cast<double>(UnitCount(CPOSUnicodeString(value, Lookup::Strict).Get()));
     return CheckLength(definition, len, lines, "Unicode String length below mininum value %d",
                        "Unicode String length above maximum value %d");
 }
 
 int32_t Walk::CheckBinData(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::BinData).text(), value, lines) != BuiltIn::Accepted) return 1;
-    const CPOSBinData data(value, false);
+    const CPOSBinData data(value, Lookup::Strict);
     const double size = static_cast<double>(data.Size());
     int32_t failures = CheckLength(definition, size, lines, kStringBelow, kStringAbove);
     if (const CPOSArray choices = Get<CPOSArray>(definition, Keyword::OneOf); !choices.empty()) {

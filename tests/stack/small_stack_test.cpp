@@ -31,6 +31,18 @@ TEST(SmallStack, TheWorkRunsAndWhatItUsedIsMeasured) {
     EXPECT_LT(run.peakBytes, kBlock + (32 << 10));
 }
 
+TEST(SmallStack, TheThreadGetsTheStackAskedFor) {
+    const StackRun run = RunOnStack(qeltest::kSmallStackBytes, [] {});
+    ASSERT_TRUE(run.finished);
+    if (run.grantedBytes == 0) GTEST_SKIP() << "the platform does not tell a thread's stack";
+    // The system may round up to its allocation granularity, no further.
+    constexpr size_t kGranularity = 64 << 10;
+    if (run.grantedBytes > qeltest::kSmallStackBytes + kGranularity)
+        GTEST_SKIP() << "this system gives every thread " << run.grantedBytes
+                     << " bytes of stack: the headroom tests prove no smaller promise here";
+    EXPECT_GE(run.grantedBytes + kGranularity, qeltest::kSmallStackBytes);
+}
+
 TEST(SmallStack, LittleWorkMeasuresLittle) {
     const StackRun run = RunOnStack(qeltest::kSmallStackBytes, [] {});
     EXPECT_TRUE(run.finished);

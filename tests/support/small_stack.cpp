@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #if defined(_WIN32)
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0602  // the stack limits of a thread
+#endif
 #include <windows.h>
 #else
 #include <pthread.h>
@@ -28,10 +31,15 @@ void Work(Job& job) {
 
 #if defined(_WIN32)
 
-// No measure here: how much of a stack is committed varies between the
-// system and its emulations, so it would say nothing reliable.
+// No measure of the depth here: how much of a stack is committed varies
+// between the system and its emulations, so it would say nothing reliable.
 DWORD WINAPI Entry(LPVOID argument) {
-    Work(*static_cast<Job*>(argument));
+    Job& job = *static_cast<Job*>(argument);
+    ULONG_PTR low = 0;
+    ULONG_PTR high = 0;
+    GetCurrentThreadStackLimits(&low, &high);
+    job.run.grantedBytes = static_cast<size_t>(high - low);
+    Work(job);
     return 0;
 }
 
@@ -39,17 +47,18 @@ DWORD WINAPI Entry(LPVOID argument) {
 
 constexpr unsigned char kPaint = 0xA7;
 
-// The lowest usable address of the calling thread's stack, or null.
-char* StackLow() {
+// The lowest usable address of the calling thread's stack and its size, or
+// null.
+char* StackLow(size_t& size) {
 #if defined(__GLIBC__)
     pthread_attr_t attributes;
     if (pthread_getattr_np(pthread_self(), &attributes) != 0) return nullptr;
     void* low = nullptr;
-    size_t size = 0;
     const int result = pthread_attr_getstack(&attributes, &low, &size);
     pthread_attr_destroy(&attributes);
     return result == 0 ? static_cast<char*>(low) : nullptr;
 #else
+    size = 0;
     return nullptr;
 #endif
 }
@@ -73,7 +82,7 @@ char* StackLow() {
 void* Entry(void* argument) {
     Job& job = *static_cast<Job*>(argument);
     // A page above the lowest address stays unpainted, as a margin.
-    char* low = StackLow();
+    char* low = StackLow(job.run.grantedBytes);
     if (low != nullptr) low += 4096;
     volatile char start = 0;
     if (low != nullptr) Paint(low);

@@ -14,6 +14,10 @@ struct StackRun final {
     // The deepest the work went below the thread's start, in bytes; 0 where
     // it is not measured (Windows).
     size_t peakBytes = 0;
+    // The stack the thread got, as the platform tells it; 0 when it does not.
+    // An emulation may give more than asked for (Wine gives at least 1 MB),
+    // and then proves less.
+    size_t grantedBytes = 0;
 };
 
 // The work runs on a new thread whose whole stack is `stackBytes` and is

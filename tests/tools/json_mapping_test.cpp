@@ -103,9 +103,6 @@ TEST_F(JsonMapping, RandomValuesComeBackEqual) {
 }
 
 TEST_F(JsonMapping, TheExamplesComeBackEqualThroughNotationAndJson) {
-#ifndef EXAMPLES_DIR
-    GTEST_SKIP() << "the examples folder is not reachable from a cross-compiled test";
-#else
     const qelhost::pos::Client pos(host());
     for (const char* name : {"catalog.pos", "broken-catalog.pos", "catalog.schema"}) {
         SCOPED_TRACE(name);
@@ -119,7 +116,6 @@ TEST_F(JsonMapping, TheExamplesComeBackEqualThroughNotationAndJson) {
         // notation -> JSON -> notation: the same text.
         EXPECT_EQ(qelhost::notation::Write(pos, back), qelhost::notation::Write(pos, value));
     }
-#endif
 }
 
 TEST_F(JsonMapping, EncodingsHelpersAgreeWithEachOther) {

@@ -1,8 +1,8 @@
-#include "guide_reader.h"
+#include "doc_reader.h"
 
 #include <sstream>
 
-namespace guide {
+namespace docs {
 
 namespace {
 
@@ -27,9 +27,9 @@ size_t Backticks(const std::string& line) {
     return n;
 }
 
-std::string Where(const Guide& g, size_t line) { return g.path + ":" + std::to_string(line) + ": "; }
+std::string Where(const Document& d, size_t line) { return d.path + ":" + std::to_string(line) + ": "; }
 
-std::optional<FileBlock> ReadFile(Guide& g, size_t line, const std::vector<std::string>& info,
+std::optional<FileBlock> ReadFile(Document& d, size_t line, const std::vector<std::string>& info,
                                   const std::string& body) {
     FileBlock file;
     for (size_t i = 1; i < info.size(); ++i) {
@@ -38,50 +38,41 @@ std::optional<FileBlock> ReadFile(Guide& g, size_t line, const std::vector<std::
         else if (info[i] == "broken")
             file.broken = true;
         else
-            g.problems.push_back(Where(g, line) + "unknown word in the fence: " + info[i]);
+            d.problems.push_back(Where(d, line) + "unknown word in the fence: " + info[i]);
     }
     // Examples write only into their own directory.
-    if (file.name.empty() || file.name.find_first_of("/\\") != std::string::npos || file.name[0] == '.') {
-        g.problems.push_back(Where(g, line) + "a file block needs a plain file name");
+    if (file.name.empty() || file.name.find_first_of("/\\:") != std::string::npos || file.name[0] == '.') {
+        d.problems.push_back(Where(d, line) + "a file block needs a plain file name");
         return std::nullopt;
     }
     file.bytes = body;
     return file;
 }
 
-std::optional<ConsoleBlock> ReadConsole(Guide& g, size_t first, const std::vector<std::string>& lines) {
+std::optional<ConsoleBlock> ReadConsole(Document& d, size_t fence, const std::vector<std::string>& info,
+                                        const std::vector<std::string>& lines) {
     ConsoleBlock console;
-    bool statusGiven = false;  // the last command's "$ echo $?" has been read
+    for (size_t i = 1; i < info.size(); ++i) {
+        if (info[i] == "posix")
+            console.posixOnly = true;
+        else
+            d.problems.push_back(Where(d, fence) + "unknown word in the fence: " + info[i]);
+    }
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
-        const size_t at = first + i;
-        if (line == "$ echo $?") {
-            if (console.commands.empty() || statusGiven) {
-                g.problems.push_back(Where(g, at) + "\"$ echo $?\" must follow a command");
-                return std::nullopt;
-            }
-            if (i + 1 >= lines.size() || lines[i + 1].empty() ||
-                lines[i + 1].find_first_not_of("0123456789") != std::string::npos) {
-                g.problems.push_back(Where(g, at) + "\"$ echo $?\" must be followed by a number");
-                return std::nullopt;
-            }
-            console.commands.back().status = std::stoi(lines[++i]);
-            statusGiven = true;
-            continue;
-        }
+        const size_t at = fence + 1 + i;
         if (line.rfind("$ ", 0) == 0) {
-            console.commands.push_back(Command{at, line.substr(2), "", std::nullopt});
-            statusGiven = false;
+            console.commands.push_back(Command{at, line.substr(2), ""});
             continue;
         }
-        if (console.commands.empty() || statusGiven) {
-            g.problems.push_back(Where(g, at) + "output that belongs to no command");
+        if (console.commands.empty()) {
+            d.problems.push_back(Where(d, at) + "output that belongs to no command");
             return std::nullopt;
         }
         console.commands.back().expected += line + "\n";
     }
     if (console.commands.empty()) {
-        g.problems.push_back(Where(g, first) + "a console block without a command");
+        d.problems.push_back(Where(d, fence) + "a console block without a command");
         return std::nullopt;
     }
     return console;
@@ -89,9 +80,9 @@ std::optional<ConsoleBlock> ReadConsole(Guide& g, size_t first, const std::vecto
 
 }  // namespace
 
-Guide Read(const std::string& path, const std::string& text) {
-    Guide g;
-    g.path = path;
+Document Read(const std::string& path, const std::string& text) {
+    Document d;
+    d.path = path;
     const std::vector<std::string> lines = Lines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
         const size_t fence = Backticks(lines[i]);
@@ -108,7 +99,7 @@ Guide Read(const std::string& path, const std::string& text) {
             body.push_back(lines[i]);
         }
         if (!closed) {
-            g.problems.push_back(Where(g, open) + "a fence that is never closed");
+            d.problems.push_back(Where(d, open) + "a fence that is never closed");
             break;
         }
         const bool isFile = info.size() > 1 && info[1].rfind("file=", 0) == 0;
@@ -116,13 +107,12 @@ Guide Read(const std::string& path, const std::string& text) {
         if (isFile) {
             std::string bytes;
             for (const std::string& l : body) bytes += l + "\n";
-            if (auto file = ReadFile(g, open, info, bytes)) g.blocks.push_back(Block{open, std::move(file), {}});
+            if (auto file = ReadFile(d, open, info, bytes)) d.blocks.push_back(Block{open, std::move(file), {}});
         } else if (isConsole) {
-            if (auto console = ReadConsole(g, open + 1, body))
-                g.blocks.push_back(Block{open, {}, std::move(console)});
+            if (auto console = ReadConsole(d, open, info, body)) d.blocks.push_back(Block{open, {}, std::move(console)});
         }
     }
-    return g;
+    return d;
 }
 
-}  // namespace guide
+}  // namespace docs

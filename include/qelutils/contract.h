@@ -6,7 +6,8 @@
 //
 // The library and the reference host both expand these lists, so a method
 // is added, renamed or moved in one line, and neither side can disagree
-// with the other about a row.
+// with the other about a row. A C++ host may use it too; the ownership rules
+// of each row are in the comments of the C headers.
 #pragma once
 
 #ifndef __cplusplus

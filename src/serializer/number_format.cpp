@@ -4,8 +4,6 @@
 // printf's, or to the runtime itself where only it knows the answer.
 #include "serializer/number_format.h"
 
-#include "platform/decimal_point.h"
-
 #include <array>
 #include <bit>
 #include <cfenv>
@@ -14,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/decimal_point.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
 
@@ -36,7 +36,7 @@ constexpr std::array<Wide, kMaxPow5 + 1> kPow5 = [] {
 }();
 
 // 10^0 to 10^16, every one exact.
-constexpr std::array<double, 17> kPow10 = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
+constexpr std::array<double, 17> kPow10 = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
                                            1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
 
 constexpr uint64_t kTen16 = 10'000'000'000'000'000ull;
@@ -73,8 +73,8 @@ void Put16(char* at, uint64_t n) noexcept {
 // n / 10^16 and n % 10^16 for n < 10^32, without a 128-bit division: a
 // floating estimate of the quotient is off by at most a few units.
 void Split32(Wide n, uint64_t& high, uint64_t& low) noexcept {
-    const double approx = static_cast<double>(static_cast<uint64_t>(n >> 64)) * 0x1p64 +
-                          static_cast<double>(static_cast<uint64_t>(n));
+    const double approx =
+        static_cast<double>(static_cast<uint64_t>(n >> 64)) * 0x1p64 + static_cast<double>(static_cast<uint64_t>(n));
     auto q = static_cast<uint64_t>(approx * 1e-16);
     auto r = static_cast<__int128>(n - Wide(q) * kTen16);
     while (r < 0) {

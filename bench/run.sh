@@ -26,7 +26,7 @@ quiet bash .ci/deps bench
 quiet cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -g -DNDEBUG" -DCMAKE_C_FLAGS_RELEASE="-O2 -g -DNDEBUG" \
   -DQELUTILS_BUILD_BENCH=ON -DQELUTILS_BUILD_TESTS=OFF
-quiet cmake --build "$build" -j2 --target qelbench qelbench-gen QELUtils
+quiet cmake --build "$build" -j2 --target qelbench qelbench-gen qelbench-numbers QELUtils
 
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 mkdir -p "$build/bench-data"
@@ -39,7 +39,9 @@ QELHOST_VARIANT=reference "$build/bin/qelbench" --data="$build/bench-data" \
   tail -n 40 "$log" >&2
   exit 1
 }
-python3 bench/table.py "$build/bench-results.json"
+quiet "$build/bin/qelbench-numbers" --benchmark_repetitions="$reps" --benchmark_min_time=0.2 \
+  --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$build/numbers-results.json"
+python3 bench/table.py "$build/bench-results.json" "$build/numbers-results.json"
 # The machine the tables came from, and the sources (QELBENCH_COMMIT names
 # them in a tree without git, such as an exported snapshot).
 compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")

@@ -5,8 +5,10 @@ Each row: one QELUtils operation beside one peer. Ratios are of CPU times
 (QELUtils CPU time / peer CPU time: above 1, QELUtils takes longer); real
 times stand beside them. Where both sides read or write a form, the ratio of
 their throughputs (peer MB/s / QELUtils MB/s) is given too, since the forms
-differ in size. Then memory per value held, and the targets.
-Usage: table.py RESULTS.json
+differ in size. Then memory per value held, the targets, and, given the
+output of qelbench-numbers, the library's number conversions beside the
+runtime's.
+Usage: table.py RESULTS.json [NUMBERS.json]
 """
 import json
 import sys
@@ -116,8 +118,34 @@ def side(b, why):
             fmt_rate(b, "items_per_second", 1e6)]
 
 
+def numbers(path):
+    with open(path) as f:
+        data = json.load(f)
+    times = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        kind, how, which = b.get("run_name", b["name"]).split("/")[0].split("_")[1:] + [b.get("label", "")]
+        times[(kind, how, which)] = b["cpu_time"] * TO_NS[b["time_unit"]]
+    print()
+    print("Number conversions alone (qelbench-numbers; CPU time per number): the TypeA writer's \"%.32g\" and "
+          "the readers' decimal conversion beside the C runtime's and std::to_chars, on 4,096 numbers of the "
+          "catalogue's kinds and on 4,096 finite doubles of every magnitude.")
+    print()
+    print("| Conversion | Numbers | C runtime | std::to_chars | Library | Runtime / library |")
+    print("|---|---|---:|---:|---:|---:|")
+    for kind, label, runtime in (("Format", "\"%.32g\"", "Snprintf"), ("Parse", "decimal text to double", "Strtod")):
+        for which in ("catalogue", "any"):
+            r = times.get((kind, runtime, which))
+            t = times.get((kind, "ToChars", which))
+            lib = times.get((kind, "Library", which))
+            cells = [label, which, fmt_time(r) if r else "", fmt_time(t) if t else "", fmt_time(lib) if lib else "",
+                     f"{r / lib:.1f}" if r and lib else ""]
+            print("| " + " | ".join(cells) + " |")
+
+
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     context, runs = load(sys.argv[1])
     print(f"Catalogue: {context.get('values', '?')} values; text notation {context.get('notation_bytes', '?')} bytes, "
@@ -186,6 +214,8 @@ def main():
         print(f"| {label} | {held:.1f} | {limit:.0f} | {'met' if held <= limit else 'not met'} |")
     else:
         print(f"| {label} | not measured | {limit:.0f} | |")
+    if len(sys.argv) == 3:
+        numbers(sys.argv[2])
 
 
 if __name__ == "__main__":

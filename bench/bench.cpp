@@ -6,9 +6,10 @@
 // Own flags, before Google Benchmark's: --data=DIR (read catalog.pos,
 // catalog.json and catalog.typea from DIR), else --seed=N --records=N
 // (generate in memory); --schemas=DIR (catalog.schema, catalog.schema.json);
-// --iterations=N (every timed row exactly N iterations, for profiles).
+// --iterations=N (every timed row exactly N iterations, for profiles);
+// --measure-memory=WHAT (with --data: build one document in this fresh
+// process and print what holding it costs; the memory rows run this).
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,7 @@
 
 #include "catalog.h"
 #include "library.h"
+#include "memory.h"
 
 #ifndef QELBENCH_SOURCE_DIR
 #define QELBENCH_SOURCE_DIR "."
@@ -423,6 +425,22 @@ void BM_Qel_DictGet(benchmark::State& state) {
     Ops(state, 1);
 }
 
+// The same lookups with key atoms the caller made once and holds, as a host
+// that looks the same keys up again and again would.
+void BM_Qel_DictGetHeldKeys(benchmark::State& state) {
+    World& w = *gWorld;
+    const Ref record = w.c.Clone(w.c.GetAt(w.items, 0));
+    std::vector<std::unique_ptr<qelhost::pos::Atom>> keys;
+    for (const char* key : kRecordKeys) keys.push_back(std::make_unique<qelhost::pos::Atom>(key));
+    const auto get = w.c.Proc<contract::POSDictInterface::Get>();
+    size_t i = 0;
+    for (auto _ : state) {
+        const Ref found = Ref::Take(get(record.get(), keys[i++ % kRecordKeyCount]->get()));
+        benchmark::DoNotOptimize(found.get());
+    }
+    Ops(state, 1);
+}
+
 void BM_Qel_DictPutRemove(benchmark::State& state) {
     World& w = *gWorld;
     const Ref record = w.c.Clone(w.c.GetAt(w.items, 0));
@@ -560,8 +578,8 @@ void BM_RapidJSON_ArrayGetAt(benchmark::State& state) {
     const uint32_t n = items.Size();
     uint32_t i = 0;
     for (auto _ : state) {
-        const rapidjson::Value& member = items[i];
-        benchmark::DoNotOptimize(&member);
+        // The element itself is read, as the library's hand-out touches it.
+        benchmark::DoNotOptimize(items[i].GetType());
         i = (i + kStride) % n;
     }
     Ops(state, 1);
@@ -573,8 +591,7 @@ void BM_Nlohmann_ArrayGetAt(benchmark::State& state) {
     const uint32_t n = static_cast<uint32_t>(items.size());
     uint32_t i = 0;
     for (auto _ : state) {
-        const nlohmann::json& member = items[i];
-        benchmark::DoNotOptimize(&member);
+        benchmark::DoNotOptimize(items[i].type());
         i = (i + kStride) % n;
     }
     Ops(state, 1);
@@ -632,81 +649,75 @@ void BM_Nlohmann_IsEqual(benchmark::State& state) {
 }
 
 // ------------------------------------------------------------------ memory per value
-// Bytes are the process's: resident set (VmRSS, and its peak VmHWM reset
-// through /proc/self/clear_refs) and the C heap in use (mallinfo2). The
-// host's books add live containers and host memory blocks.
+// Each document is built once in a fresh run of this program (--measure-memory),
+// so that the atoms of its keys and strings are made for it and counted, as
+// they are not in this process, where the World already holds the catalogue.
 
-int64_t StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const size_t n = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':')
-            return std::strtoll(line.c_str() + n + 1, nullptr, 10);
-    return -1;
-}
+std::string gDataArguments;  // how a fresh run finds the same catalogue
 
-bool ResetPeak() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.close();
-    return bool(clear);
-}
-
-int64_t HeapInUse() {
-    const struct mallinfo2 m = mallinfo2();
-    return static_cast<int64_t>(m.uordblks + m.hblkhd);
-}
-
-template <class Build>
-void Memory(benchmark::State& state, Build build) {
+void MemoryRow(benchmark::State& state, const char* what) {
     World& w = *gWorld;
     for (auto _ : state) {
-        malloc_trim(0);
-        const bool peakReset = ResetPeak();
-        const int64_t rss0 = StatusKb("VmRSS");
-        const int64_t heap0 = HeapInUse();
-        const qelhost::Books books0 = w.lib.host().books();
-        auto held = build(w);
-        const int64_t peak = StatusKb("VmHWM");
-        const int64_t rss1 = StatusKb("VmRSS");
-        const int64_t heap1 = HeapInUse();
-        const qelhost::Books books1 = w.lib.host().books();
+        qelbench::Footprint f;
+        std::string error;
+        if (!qelbench::FootprintOfChild(std::string("--measure-memory=") + what + " " + gDataArguments, f, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
         const double values = static_cast<double>(w.values);
-        state.counters["held_heap_B_per_value"] = static_cast<double>(heap1 - heap0) / values;
-        state.counters["held_rss_B_per_value"] = static_cast<double>(rss1 - rss0) * 1024.0 / values;
+        state.counters["held_rss_B_per_value"] = static_cast<double>(f.rssBytes) / values;
+        state.counters["held_heap_B_per_value"] = static_cast<double>(f.heapBytes) / values;
         state.counters["peak_rss_B_per_value"] =
-            peakReset ? static_cast<double>(peak - rss0) * 1024.0 / values : -1.0;
-        state.counters["containers_per_value"] = static_cast<double>(books1.containers - books0.containers) / values;
-        state.counters["host_blocks_per_value"] =
-            static_cast<double>(books1.memoryBlocks - books0.memoryBlocks) / values;
-        benchmark::DoNotOptimize(&held);
+            f.peakRssBytes >= 0 ? static_cast<double>(f.peakRssBytes) / values : -1.0;
+        state.counters["containers_per_value"] = static_cast<double>(f.books.containers) / values;
+        state.counters["atom_refs_per_value"] = static_cast<double>(f.books.atomRefs) / values;
+        state.counters["host_blocks_per_value"] = static_cast<double>(f.books.memoryBlocks) / values;
     }
 }
 
-void BM_Qel_Memory_CreateFromText(benchmark::State& state) {
-    Memory(state, [](World& w) {
-        return Ref::Take(w.c.Proc<contract::POSObjectStatics::CreateFromText>()(w.notation.c_str(), nullptr));
-    });
-}
+void BM_Qel_Memory_CreateFromText(benchmark::State& state) { MemoryRow(state, "CreateFromText"); }
+void BM_Qel_Memory_Deserialize(benchmark::State& state) { MemoryRow(state, "Deserialize"); }
+void BM_RapidJSON_Memory_Parse(benchmark::State& state) { MemoryRow(state, "RapidJSON"); }
+void BM_Nlohmann_Memory_Parse(benchmark::State& state) { MemoryRow(state, "Nlohmann"); }
 
-void BM_Qel_Memory_Deserialize(benchmark::State& state) {
-    World& w = *gWorld;
-    // The stream and its bytes exist before the measurement starts.
-    const Ref stream = Ref::Take(w.lib.host().NewMemoryStream(w.typea));
-    Memory(state, [&](World& world) { return Ref::Take(world.lib.deserialize(world.lib.streamer(), stream.get())); });
-}
-
-void BM_RapidJSON_Memory_Parse(benchmark::State& state) {
-    Memory(state, [](World& w) {
+// The fresh run's side: the inputs are read and the library initialised
+// before the baseline; the document is built and kept while it is measured.
+int MeasureMemory(const std::string& what, const Options& options) {
+    if (options.dataDir.empty()) {
+        std::cerr << "qelbench: --measure-memory needs --data\n";
+        return 2;
+    }
+    qelbench::Footprint f;
+    if (what == "CreateFromText" || what == "Deserialize") {
+        qelbench::Library lib;
+        const bool text = what == "CreateFromText";
+        const std::string bytes = ReadFile(options.dataDir + (text ? "/catalog.pos" : "/catalog.typea"));
+        const Ref stream = text ? Ref() : Ref::Take(lib.host().NewMemoryStream(bytes));
+        const auto create = lib.pos().Proc<contract::POSObjectStatics::CreateFromText>();
+        const qelbench::FootprintMeter meter(&lib.host());
+        const Ref doc = text ? Ref::Take(create(bytes.c_str(), nullptr))
+                             : Ref::Take(lib.deserialize(lib.streamer(), stream.get()));
+        if (!doc) throw std::runtime_error(what + " failed: " + lib.Reports());
+        f = meter.Finish();
+    } else if (what == "RapidJSON") {
+        const std::string json = ReadFile(options.dataDir + "/catalog.json");
+        const qelbench::FootprintMeter meter;
         auto d = std::make_unique<rapidjson::Document>();
-        d->Parse<rapidjson::kParseFullPrecisionFlag>(w.json.c_str(), w.json.size());
-        return d;
-    });
-}
-
-void BM_Nlohmann_Memory_Parse(benchmark::State& state) {
-    Memory(state, [](World& w) { return nlohmann::json::parse(w.json); });
+        d->Parse<rapidjson::kParseFullPrecisionFlag>(json.c_str(), json.size());
+        if (d->HasParseError()) throw std::runtime_error("RapidJSON cannot parse catalog.json");
+        f = meter.Finish();
+    } else if (what == "Nlohmann") {
+        const std::string json = ReadFile(options.dataDir + "/catalog.json");
+        const qelbench::FootprintMeter meter;
+        const nlohmann::json d = nlohmann::json::parse(json);
+        f = meter.Finish();
+        benchmark::DoNotOptimize(d.is_object());
+    } else {
+        std::cerr << "qelbench: nothing to measure called " << what << "\n";
+        return 2;
+    }
+    std::printf("%s\n", qelbench::FormatFootprint(f).c_str());
+    return 0;
 }
 
 // Whole-document rows report milliseconds, micro-operations nanoseconds;
@@ -738,6 +749,7 @@ const Entry kBenchmarks[] = {
     {"BM_RapidJSON_Pointer", &BM_RapidJSON_Pointer, Kind::Micro},
     {"BM_Nlohmann_JsonPointer", &BM_Nlohmann_JsonPointer, Kind::Micro},
     {"BM_Qel_DictGet", &BM_Qel_DictGet, Kind::Micro},
+    {"BM_Qel_DictGetHeldKeys", &BM_Qel_DictGetHeldKeys, Kind::Micro},
     {"BM_RapidJSON_DictGet", &BM_RapidJSON_DictGet, Kind::Micro},
     {"BM_Nlohmann_DictGet", &BM_Nlohmann_DictGet, Kind::Micro},
     {"BM_Qel_DictPutRemove", &BM_Qel_DictPutRemove, Kind::Micro},
@@ -789,6 +801,15 @@ int main(int argc, char** argv) {
     if (TakeFlag(argc, argv, "schemas", value)) options.schemaDir = value;
     if (TakeFlag(argc, argv, "seed", value)) options.seed = std::strtoull(value.c_str(), nullptr, 10);
     if (TakeFlag(argc, argv, "records", value)) options.records = std::strtoull(value.c_str(), nullptr, 10);
+    if (TakeFlag(argc, argv, "measure-memory", value)) {
+        try {
+            return MeasureMemory(value, options);
+        } catch (const std::exception& e) {
+            std::cerr << "qelbench: " << e.what() << "\n";
+            return 1;
+        }
+    }
+    gDataArguments = options.dataDir.empty() ? "" : "--data='" + options.dataDir + "'";
     uint64_t iterations = 0;
     if (TakeFlag(argc, argv, "iterations", value)) iterations = std::strtoull(value.c_str(), nullptr, 10);
     Register(iterations);

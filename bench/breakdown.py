@@ -15,6 +15,8 @@ import collections
 import re
 import sys
 
+from owners import owner
+
 NAME = re.compile(r"^\((\d+)\)(?: (.*))?$")
 
 
@@ -72,42 +74,9 @@ def parse(path):
     return self_cost, calls, home, counts
 
 
-HOST_AREAS = [
-    ("host: atoms", ("AtomTable", "StringAtom", "GetCString", "qelhost::Atom*")),
-    ("host: memory blocks", ("HostMalloc", "HostMfree", "MemAlloc", "MemFree", "MemRealloc", "MemGetBlockSize")),
-    ("host: containers", ("Container", "NGetInstance", "GetMethod", "RecordOf", "SignatureText", "GetOffsetToPrimary")),
-    ("host: streams", ("Stream", "SharedBytes", "ReadAllowance")),
-    ("host: broker (resolve)", ("Registry", "HostResolve", "Resolve")),
-    ("host: typed client (pos::Ref, pos::Atom)", ("qelhost::pos::",)),
-]
-
-
 def area(fn, home):
     ob, fl = home.get(fn, ("", ""))
-    ob, fl = ob or "", fl or ""
-    bare = fn.replace("(anonymous namespace)", "").split("(")[0]
-    if "libQELUtils" in ob:
-        if "/src/frame/" in fl or bare.startswith("QEL_T_MT::"):
-            return "library: frame (procedure tables, client objects, guards)"
-        if "/src/serializer/" in fl or bare.startswith(("NPOSStreamerImpl::", "NTypeAImpl::")):
-            return "library: serializer"
-        if "/src/objects/" in fl or bare.startswith("NPOSObjectImpl::"):
-            return "library: objects, parser, deep get"
-        return None  # the library's instances of runtime templates: charged to their callers
-    if bare == "qelhost::S":
-        return None  # the host's state accessor: charged to the host procedure that asks
-    if "qelhost" in fn or "/host/src/" in fl:
-        if "/host/src/streams.cpp" in fl:
-            return "host: streams"
-        if "/host/src/atoms.cpp" in fl:
-            return "host: atoms"
-        for label, keys in HOST_AREAS:
-            if any(k in (fn if k.endswith("*") else bare) for k in keys):
-                return label
-        return "host: other (fault counters, errors, books)"
-    if "/work/main/bench/" in fl or "BM_" in fn:
-        return "benchmark loop"
-    return None
+    return owner(fn, ob, fl)
 
 
 def breakdown(self_cost, calls, home):

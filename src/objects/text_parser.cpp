@@ -1,9 +1,9 @@
 #include "objects/text_parser.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "objects/characters.h"
+#include "objects/decimal_parse.h"
 #include "objects/heap_stack.h"
 #include "objects/nesting.h"
 #include "objects/pos_client.h"
@@ -48,12 +48,7 @@ int HexValue(char c) noexcept {
 
 [[gnu::noinline]] CPOSObject NumberToken(const char* begin, const char* end) {
     if (end - begin > static_cast<long>(kMaxNumberChars)) Fail("Exceeded max number length", end);
-    // The longest valid prefix counts; the conversion ignores the locale.
-    const char* first = begin;
-    if (first < end && *first == '+') ++first;
-    double value = 0;
-    if (std::from_chars(first, end, value, std::chars_format::fixed).ec != std::errc()) value = 0;
-    return CPOSNumber::New(value);
+    return CPOSNumber::New(ParseDecimal(begin, end));
 }
 
 [[gnu::noinline]] CPOSObject UnicodeToken(const char* begin, const char* end, const char* after) {

@@ -1,15 +1,12 @@
 // The TypeA reader.
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "frame/errors.h"
 #include "frame/host_calls.h"
 #include "frame/host_services.h"
 #include "objects/characters.h"
+#include "objects/decimal_parse.h"
 #include "objects/heap_stack.h"
 #include "serializer/typea_kinds.h"
 
@@ -155,24 +152,6 @@ unsigned ScanHex(const char* text, size_t n) noexcept {
     return value;
 }
 
-// Decimal text to double without regard to the locale; no digits give 0.
-double ToDouble(const char* text, size_t n) {
-    const char* first = text;
-    const char* last = text + n;
-    if (first < last && *first == '+') {
-        ++first;
-        if (first < last && (*first == '+' || *first == '-')) return 0;
-    }
-    double value = 0;
-    const auto result = std::from_chars(first, last, value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Beyond the range of a double: as the C conversion saturates.
-        const std::string copy(text, n);
-        return std::strtod(copy.c_str(), nullptr);
-    }
-    return result.ec == std::errc() ? value : 0;
-}
-
 // A host-heap buffer that doubles when full.
 template <class T>
 class GrowingBuffer final {
@@ -205,7 +184,7 @@ CPOSObject ReadNumber(Version10&, ICharStream& in) {
     const uint32_t n = in.GetChars(text, 63, false, false);
     text[n] = '\0';
     if (n < 1 || n > 62 || std::strspn(text, "+-0123456789.Ee") < n) throw POSException("malformed number");
-    return CPOSNumber::New(ToDouble(text, n));
+    return CPOSNumber::New(NPOSObjectImpl::ParseDecimal(text, text + n));
 }
 
 CPOSObject ReadString(Version10&, ICharStream& in) {

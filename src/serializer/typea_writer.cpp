@@ -7,6 +7,7 @@
 #include "frame/host_calls.h"
 #include "frame/host_services.h"
 #include "objects/heap_stack.h"
+#include "serializer/number_format.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -142,9 +143,8 @@ private:
 
 // "%.32g", then trailing zeros of a fraction and a bare separator trimmed.
 void WriteNumber(Version10&, OCharStream& out, const CPOSObject& object) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.32g", CPOSNumber(object, Lookup::Strict).Get());
-    size_t n = std::strlen(text);
+    char text[kG32Size];
+    size_t n = FormatG32(CPOSNumber(object, Lookup::Strict).Get(), text);
     if (std::strspn(text, "+-0123456789.,") == n && std::strpbrk(text, ".,") != nullptr) {
         while (n > 1 && text[n - 1] == '0') --n;
         if (n > 0 && (text[n - 1] == '.' || text[n - 1] == ',')) --n;

@@ -105,12 +105,10 @@ struct Procs final {
     POSStructValidatorValidateSchemaProc validateSchema = nullptr;
     POSValidatorValidateProc validate = nullptr;
     bool Resolve(Session& s) {
-        newValidator = reinterpret_cast<POSStructValidatorNewStructValidatorProc>(s.Require(
-            "POSStructValidatorInterface", "NewPOSStructValidator", "POSStructValidatorNewStructValidatorProc"));
-        validateSchema = reinterpret_cast<POSStructValidatorValidateSchemaProc>(
-            s.Require("POSStructValidatorInterface", "ValidateSchema", "POSStructValidatorValidateSchemaProc"));
-        validate = reinterpret_cast<POSValidatorValidateProc>(
-            s.Require("POSValidatorInterface", "Validate", "POSValidatorValidateProc"));
+        using qelutils::contract::POSStructValidatorInterface;
+        newValidator = s.Require<POSStructValidatorInterface::NewPOSStructValidator>();
+        validateSchema = s.Require<POSStructValidatorInterface::ValidateSchema>();
+        validate = s.Require<qelutils::contract::POSValidatorInterface::Validate>();
         return newValidator != nullptr && validateSchema != nullptr && validate != nullptr;
     }
 };

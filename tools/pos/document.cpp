@@ -12,6 +12,7 @@
 namespace pos {
 
 using qelhost::pos::Ref;
+using Streamer = qelutils::contract::POSStreamerInterface;
 
 namespace {
 
@@ -94,10 +95,8 @@ std::vector<std::string> Session::TakeReports() {
     return reports;
 }
 
-void* Session::Require(const char* interfaceName, const char* method, const char* procType) {
-    void* proc = host_.Resolve(interfaceName, method, procType);
-    if (proc == nullptr) Error(std::string("the library does not publish ") + interfaceName + "." + method);
-    return proc;
+void Session::Missing(const char* interfaceName, const char* method) {
+    Error(std::string("the library does not publish ") + interfaceName + "." + method);
 }
 
 std::optional<Document> Session::Load(const std::string& path, const LoadOptions& options) {
@@ -174,10 +173,8 @@ std::optional<Document> Session::LoadText(const std::string& name, const std::st
 }
 
 std::optional<Document> Session::LoadTypeA(const std::string& name, const std::string& bytes) {
-    auto newStreamer = reinterpret_cast<POSStreamerNewPOSStreamerProc>(
-        Require("POSStreamerInterface", "NewPOSStreamer", "POSStreamerNewPOSStreamerProc"));
-    auto deserialize = reinterpret_cast<POSStreamerDeserializeProc>(
-        Require("POSStreamerInterface", "Deserialize", "POSStreamerDeserializeProc"));
+    const auto newStreamer = Require<Streamer::NewPOSStreamer>();
+    const auto deserialize = Require<Streamer::Deserialize>();
     if (newStreamer == nullptr || deserialize == nullptr) return std::nullopt;
     const Ref streamer = Ref::Take(newStreamer());
     const Ref stream = Ref::Take(host_.NewMemoryStream(bytes));
@@ -221,10 +218,8 @@ std::optional<std::string> Session::Render(const Ref& value, Format format, cons
                 return std::nullopt;
             }
         case Format::TypeA: {
-            auto newStreamer = reinterpret_cast<POSStreamerNewPOSStreamerProc>(
-                Require("POSStreamerInterface", "NewPOSStreamer", "POSStreamerNewPOSStreamerProc"));
-            auto serialize = reinterpret_cast<POSStreamerSerializeProc>(
-                Require("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc"));
+            const auto newStreamer = Require<Streamer::NewPOSStreamer>();
+            const auto serialize = Require<Streamer::Serialize>();
             if (newStreamer == nullptr || serialize == nullptr) return std::nullopt;
             const Ref streamer = Ref::Take(newStreamer());
             const Ref stream = Ref::Take(host_.NewMemoryStream());

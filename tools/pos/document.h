@@ -45,8 +45,15 @@ public:
     const qelhost::pos::Client& pos() const { return *client_; }
     // What the library reported to the host since the last call.
     std::vector<std::string> TakeReports();
-    // A published procedure, or null after saying that it is missing.
-    void* Require(const char* interfaceName, const char* method, const char* procType);
+    // The procedure of a row of the contract, as its row's type; null after
+    // saying that the library does not publish it.
+    template <auto Row>
+    qelutils::contract::ProcType<Row> Require() {
+        const auto proc = host_.Get<Row>();
+        if (proc == nullptr) Missing(qelutils::contract::TableOf<Row>::kName,
+                                     qelutils::contract::TableOf<Row>::kRows[Row].methodName);
+        return proc;
+    }
 
     // The value a file holds; nothing after printing why not.
     std::optional<Document> Load(const std::string& path, const LoadOptions& options);
@@ -57,6 +64,7 @@ public:
     std::optional<std::string> Render(const qelhost::pos::Ref& value, Format format, const std::string& name);
 
 private:
+    void Missing(const char* interfaceName, const char* method);
     std::optional<Document> LoadText(const std::string& name, const std::string& bytes, size_t skipped,
                                      const LoadOptions& options);
     std::optional<Document> LoadTypeA(const std::string& name, const std::string& bytes);

@@ -2,6 +2,7 @@
 // stack's limits; refused by the parser (clone and equality: clone_test).
 #include <string>
 
+#include "chain.h"
 #include "pos_fixture.h"
 
 namespace {
@@ -10,19 +11,10 @@ using qelhost::pos::Ref;
 using qeltest::POSTest;
 
 TEST_F(POSTest, AMillionLevelsDeepAreDestroyedIteratively) {
-    for (bool dicts : {false, true}) {
-        SCOPED_TRACE(dicts ? "dictionaries" : "arrays");
+    for (qeltest::Nest kind : {qeltest::Nest::Arrays, qeltest::Nest::Dictionaries}) {
+        SCOPED_TRACE(kind == qeltest::Nest::Dictionaries ? "dictionaries" : "arrays");
         {
-            Ref outer = dicts ? pos().Dict() : pos().Array();
-            Ref inner = outer;
-            for (int i = 0; i < 1000000; ++i) {
-                Ref next = dicts ? pos().Dict() : pos().Array();
-                if (dicts)
-                    pos().Put(inner, "k", next);
-                else
-                    pos().Append(inner, next);
-                inner = next;
-            }
+            const Ref outer = qeltest::Chain(pos(), 1000001, kind);
             EXPECT_EQ(host().books().containers, 1000001);
         }
         EXPECT_EQ(host().books().containers, 0);

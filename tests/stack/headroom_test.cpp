@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../validator/validator_fixture.h"
+#include "chain.h"
 #include "small_stack.h"
 
 namespace {
@@ -32,17 +33,7 @@ class HeadroomTest : public qeltest::ValidatorTest {
 public:
     // `levels` nested containers, the innermost empty, built without recursion.
     Ref Chain(int levels, bool dicts) const {
-        const Ref outer = dicts ? pos().Dict() : pos().Array();
-        Ref inner = outer;
-        for (int i = 1; i < levels; ++i) {
-            Ref next = dicts ? pos().Dict() : pos().Array();
-            if (dicts)
-                pos().Put(inner, "k", next);
-            else
-                pos().Append(inner, next);
-            inner = next;
-        }
-        return outer;
+        return qeltest::Chain(pos(), levels, dicts ? qeltest::Nest::Dictionaries : qeltest::Nest::Arrays);
     }
     // The same chain as text and as a serialized body.
     static std::string ChainText(int levels, bool dicts) {
@@ -91,12 +82,9 @@ protected:
     void SetUp() override {
         ValidatorTest::SetUp();
         if (HasFatalFailure()) return;
-        serialize_ = host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize",
-                                                          "POSStreamerSerializeProc");
-        deserialize_ = host().Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize",
-                                                              "POSStreamerDeserializeProc");
-        const auto make = host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                                    "POSStreamerNewPOSStreamerProc");
+        serialize_ = host().Get<contract::POSStreamerInterface::Serialize>();
+        deserialize_ = host().Get<contract::POSStreamerInterface::Deserialize>();
+        const auto make = host().Get<contract::POSStreamerInterface::NewPOSStreamer>();
         ASSERT_TRUE(serialize_ && deserialize_ && make);
         streamer_ = Ref::Take(make());
         ASSERT_TRUE(streamer_);

@@ -3,11 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "chain.h"
 #include "validator_fixture.h"
 
 namespace {
 
 using qeltest::Accepted;
+using qeltest::Nest;
 using qeltest::Rejected;
 using qeltest::Stopped;
 using qeltest::ValidatorTest;
@@ -117,33 +119,23 @@ TEST_F(ValidatorTest, SelfReferringUnionsAndIntersectionsFailCleanly) {
 
 TEST_F(ValidatorTest, RecursionFollowsTheValueWithinABound) {
     const Ref validator = NewValidator("<T <category array membertype T> D <category dict valuetype D keytype any>>");
-    const auto nest = [&](int depth, bool dicts) {
-        Ref outer = dicts ? pos().Dict() : pos().Array();
-        Ref inner = outer;
-        for (int i = 0; i < depth; ++i) {
-            Ref next = dicts ? pos().Dict() : pos().Array();
-            if (dicts)
-                pos().Put(inner, "k", next);
-            else
-                pos().Append(inner, next);
-            inner = next;
-        }
-        return outer;
-    };
-    for (bool dicts : {false, true}) {
+    // `depth` levels below the outermost container.
+    const auto nest = [&](int depth, Nest kind) { return qeltest::Chain(pos(), depth + 1, kind); };
+    for (Nest kind : {Nest::Arrays, Nest::Dictionaries}) {
+        const bool dicts = kind == Nest::Dictionaries;
         SCOPED_TRACE(dicts ? "dictionaries" : "arrays");
         const char* type = dicts ? "D" : "T";
         // Just within the bound: the stack of every target holds it.
-        EXPECT_TRUE(Accepted(Validate(validator, nest(200, dicts), type)));
-        EXPECT_TRUE(Accepted(Validate(validator, nest(998, dicts), type)));
-        const Outcome o = Validate(validator, nest(100000, dicts), type);
+        EXPECT_TRUE(Accepted(Validate(validator, nest(200, kind), type)));
+        EXPECT_TRUE(Accepted(Validate(validator, nest(998, kind), type)));
+        const Outcome o = Validate(validator, nest(100000, kind), type);
         EXPECT_EQ(o.result, 0);
         EXPECT_TRUE(o.lines.empty());
         EXPECT_EQ(o.reports.size(), 1u);
         // A failure deep down still explains itself with every level's prefix.
-        const Ref deep = nest(30, dicts);
+        const Ref deep = nest(30, kind);
         Ref leaf = deep;
-        for (int i = 0; i < 30; ++i) leaf = dicts ? pos().Get(leaf, "k") : pos().GetAt(leaf, 0);
+        for (int i = 0; i < 30; ++i) leaf = qeltest::Inner(pos(), leaf, kind);
         if (dicts)
             pos().Put(leaf, "k", pos().Number(1));
         else

@@ -48,27 +48,32 @@ public:
     void SetUp() override {
         FilesTest::SetUp();
         if (HasFatalFailure()) return;
-        factory_ = host().Get<_QELUtilsNewTempFileStreamProc_NewTempFileStream>(
-            "QELUtilsTempFileStreamFactory", "NewTempFileStream", "_QELUtilsNewTempFileStreamProc_NewTempFileStream");
+        factory_ = host().Get<contract::QELUtilsTempFileStreamFactory::NewTempFileStream>();
         ASSERT_NE(factory_, nullptr);
         const Ref stream = NewStream();
         ASSERT_TRUE(stream);
-        auto getMethod = host().Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
-        auto find = [&](auto& proc, const char* method, const char* type) {
-            void* found = nullptr;
-            ASSERT_EQ(getMethod(&found, stream.get(), Atom(method).get(), Atom(type).get(), 0), nullptr);
-            ASSERT_NE(found, nullptr) << method;
-            proc = reinterpret_cast<std::remove_reference_t<decltype(proc)>>(found);
-        };
-        find(procs_.read, "Read", "QELSimpleStreamReadProc");
-        find(procs_.write, "Write", "QELSimpleStreamWriteProc");
-        find(procs_.rewindableCopy, "CreateIndependentlyRewindableStream",
-             "QELRewindableStreamCreateIndependentlyRewindableStreamProc");
-        find(procs_.rewind, "Rewind", "QELRewindableStreamRewindProc");
-        find(procs_.positionableCopy, "CreateIndependentlyPositionableStream",
-             "QELPositionableStreamCreateIndependentlyPositionableStreamProc");
-        find(procs_.mark, "Mark", "QELPositionableStreamMarkProc");
-        find(procs_.seek, "Seek", "QELPositionableStreamSeekProc");
+        const auto getMethod = host().Get<contract::QELContainerInterface::GetMethod>();
+        Find<contract::QELSimpleStream::Read>(getMethod, stream, procs_.read);
+        Find<contract::QELSimpleStream::Write>(getMethod, stream, procs_.write);
+        Find<contract::QELRewindableStream::CreateIndependentlyRewindableStream>(getMethod, stream,
+                                                                                procs_.rewindableCopy);
+        Find<contract::QELRewindableStream::Rewind>(getMethod, stream, procs_.rewind);
+        Find<contract::QELPositionableStream::CreateIndependentlyPositionableStream>(getMethod, stream,
+                                                                                    procs_.positionableCopy);
+        Find<contract::QELPositionableStream::Mark>(getMethod, stream, procs_.mark);
+        Find<contract::QELPositionableStream::Seek>(getMethod, stream, procs_.seek);
+    }
+
+    // A stream's procedure of a row of the stream method tables.
+    template <auto Row>
+    static void Find(contract::ProcType<contract::QELContainerInterface::GetMethod> getMethod, const Ref& stream,
+                     contract::ProcType<Row>& proc) {
+        const contract::Row& row = contract::TableOf<Row>::kRows[Row];
+        void* found = nullptr;
+        ASSERT_EQ(getMethod(&found, stream.get(), Atom(row.methodName).get(), Atom(row.procTypeName).get(), 0),
+                  nullptr);
+        ASSERT_NE(found, nullptr) << row.methodName;
+        proc = reinterpret_cast<contract::ProcType<Row>>(found);
     }
 
     const StreamProcs& procs() const { return procs_; }
@@ -349,12 +354,10 @@ const SweepRow<FilesSweep> kRows[] = {
     // stream beneath comes back through the callbacks and is reported once.
     {"SerializeThroughATemporaryFile", Failure::Reported,
      [](FilesSweep& t) {
-         auto make = t.host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                                 "POSStreamerNewPOSStreamerProc");
+         auto make = t.host().Get<contract::POSStreamerInterface::NewPOSStreamer>();
          auto serialize =
-             t.host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
-         auto deserialize = t.host().Get<POSStreamerDeserializeProc>("POSStreamerInterface", "Deserialize",
-                                                                     "POSStreamerDeserializeProc");
+             t.host().Get<contract::POSStreamerInterface::Serialize>();
+         auto deserialize = t.host().Get<contract::POSStreamerInterface::Deserialize>();
          qelhost::pos::Client pos(t.host());
          std::string text = "<list [";
          for (int i = 0; i < 80; ++i) text += "(item " + std::to_string(i) + ") ";
@@ -375,9 +378,7 @@ const SweepRow<FilesSweep> kRows[] = {
 };
 
 TEST_P(FilesSweep, FailsCleanly) {
-    const SweepRow<FilesSweep>& row = GetParam().row;
-    const uint64_t struck = qeltest::Sweep(host(), GetParam().plan(), [&] { return row.arrange(*this); });
-    RecordProperty("faults", std::to_string(struck));
+    qeltest::RunSweepCase(*this, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, FilesSweep, ::testing::ValuesIn(qeltest::SweepCases(kRows)),

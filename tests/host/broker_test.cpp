@@ -149,10 +149,10 @@ TEST_F(HostTest, AllocationFaultsStrikeTheNthCall) {
 
 TEST_F(HostTest, ContainerLookupFaultsStrikeTheNthLookup) {
     const Procs p(host());
-    auto getMethod = host().Get<QELGetMethodV3Proc>("QELContainerInterface", "GetMethod", "QELGetMethodV3Proc");
+    auto getMethod = host().Get<contract::QELContainerInterface::GetMethod>();
     auto getInstance =
-        host().Get<QELNGetInstanceProc>("QELContainerInterface", "NGetInstance", "QELNGetInstanceProc");
-    auto releaseError = host().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+        host().Get<contract::QELContainerInterface::NGetInstance>();
+    auto releaseError = host().Get<contract::QELErrorInterface::Release>();
     static int proc;
     ASSERT_TRUE(host().Register("TestIface", "M", "TypeM", &proc));
     QELStringAtom impl = p.newAtom("TestImpl");

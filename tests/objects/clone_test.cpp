@@ -97,9 +97,8 @@ protected:
         ASSERT_TRUE(host().Register("ForeignObjectInterface", "IsEqual", "POSObjectIsEqualProc",
                                     reinterpret_cast<void*>(&EqualForeign)));
         gLibraryClone = pos().Proc<contract::POSObjectInterface::Clone>();
-        gHostReport = host().Get<QELReportProc>("QEL", "QELReportError", "QELReportError");
-        const auto newContainer = host().Get<QELNewFullContainerV5Proc>("QELContainerInterface", "NewFullContainer",
-                                                                        "QELNewFullContainerV5Proc");
+        gHostReport = host().Get<contract::QEL::QELReportError>();
+        const auto newContainer = host().Get<contract::QELContainerInterface::NewFullContainer>();
         static int object;
         const qelhost::pos::Atom impl("ForeignImpl");
         const qelhost::pos::Atom iface("ForeignObjectInterface");

@@ -286,9 +286,7 @@ const SweepRow<ObjectSweep> kRows[] = {
 };
 
 TEST_P(ObjectSweep, FailsCleanly) {
-    const SweepRow<ObjectSweep>& row = GetParam().row;
-    const uint64_t struck = qeltest::Sweep(host(), GetParam().plan(), [&] { return row.arrange(*this); });
-    RecordProperty("faults", std::to_string(struck));
+    qeltest::RunSweepCase(*this, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, ObjectSweep,

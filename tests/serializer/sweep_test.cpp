@@ -96,8 +96,7 @@ private:
 const SweepRow<SerializerSweep> kRows[] = {
     {"NewPOSStreamer", Failure::Reported,
      [](SerializerSweep& t) {
-         auto make = t.host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                                 "POSStreamerNewPOSStreamerProc");
+         auto make = t.host().Get<contract::POSStreamerInterface::NewPOSStreamer>();
          const auto out = std::make_shared<Ref>();
          return Trial{[make, out] {
                           *out = Ref::Take(make());
@@ -163,12 +162,10 @@ const SweepRow<SerializerSweep> kRows[] = {
 };
 
 TEST_P(SerializerSweep, FailsCleanly) {
-    const SweepRow<SerializerSweep>& row = GetParam().row;
-    const uint64_t struck = qeltest::Sweep(host(), GetParam().plan(), [&] { return row.arrange(*this); });
+    const uint64_t struck = qeltest::RunSweepCase(*this, GetParam());
     if (GetParam().fault == qeltest::Fault::Allocation) {
         EXPECT_GT(struck, 0u) << "every row allocates";
     }
-    RecordProperty("faults", std::to_string(struck));
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, SerializerSweep, ::testing::ValuesIn(qeltest::SweepCases(kRows)),

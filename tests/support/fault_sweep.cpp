@@ -88,7 +88,7 @@ const char* StartName(Start start) noexcept { return start == Start::Warm ? "War
 Outcome Outcome::Error(QELErrorHandle error) {
     if (error == nullptr) return Outcome{};
     auto release =
-        qelhost::Host::Current().Get<QELErrorReleaseProc>("QELErrorInterface", "Release", "QELErrorReleaseProc");
+        qelhost::Host::Current().Get<qelutils::contract::QELErrorInterface::Release>();
     release(error);
     return Outcome{true, 1};
 }

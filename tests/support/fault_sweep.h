@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "qelhost/host.h"
@@ -115,6 +116,16 @@ std::vector<SweepCase<Fixture>> SweepCases(const SweepRow<Fixture> (&rows)[N],
                 // Lookups are cached: only a stale table makes a call look up.
                 if (fault != Fault::ContainerLookup || start == Start::Stale) cases.push_back({row, fault, start});
     return cases;
+}
+
+// Runs the case a parameterised sweep test was given, on its fixture, and
+// records how many runs the fault struck; that number.
+template <class Fixture>
+uint64_t RunSweepCase(std::type_identity_t<Fixture>& fixture, const SweepCase<Fixture>& sweepCase) {
+    const uint64_t struck =
+        Sweep(fixture.host(), sweepCase.plan(), [&] { return sweepCase.row.arrange(fixture); });
+    ::testing::Test::RecordProperty("faults", std::to_string(struck));
+    return struck;
 }
 
 }  // namespace qeltest

@@ -24,17 +24,15 @@ protected:
                         reinterpret_cast<void*>(static_cast<POSObjectCloneProc>(clone)));
         host().Register("ForeignObjectInterface", "IsEqual", "POSObjectIsEqualProc",
                         reinterpret_cast<void*>(static_cast<POSObjectIsEqualProc>(equal)));
-        auto newContainer = host().Get<QELNewFullContainerV5Proc>("QELContainerInterface", "NewFullContainer",
-                                                                  "QELNewFullContainerV5Proc");
+        auto newContainer = host().Get<contract::QELContainerInterface::NewFullContainer>();
         const Atom impl("ForeignImpl");
         const Atom iface("ForeignObjectInterface");
         QELContainerHandle h = nullptr;
         ASSERT_EQ(newContainer(&h, &object_, impl.get(), nullptr, iface.get(), nullptr, nullptr, nullptr), nullptr);
         foreign_ = Ref::Take(h);
         serialize_ =
-            host().Get<POSStreamerSerializeProc>("POSStreamerInterface", "Serialize", "POSStreamerSerializeProc");
-        auto make = host().Get<POSStreamerNewPOSStreamerProc>("POSStreamerInterface", "NewPOSStreamer",
-                                                              "POSStreamerNewPOSStreamerProc");
+            host().Get<contract::POSStreamerInterface::Serialize>();
+        auto make = host().Get<contract::POSStreamerInterface::NewPOSStreamer>();
         streamer_ = Ref::Take(make());
     }
     void TearDown() override {

@@ -127,10 +127,8 @@ const SweepRow<ValidatorSweep> kRows[] = {
 };
 
 TEST_P(ValidatorSweep, FailsCleanly) {
-    tGetNumber = host().Get<POSNumberGetProc>("POSNumberInterface", "Get", "POSNumberGetProc");
-    const SweepRow<ValidatorSweep>& row = GetParam().row;
-    const uint64_t struck = qeltest::Sweep(host(), GetParam().plan(), [&] { return row.arrange(*this); });
-    RecordProperty("faults", std::to_string(struck));
+    tGetNumber = host().Get<contract::POSNumberInterface::Get>();
+    qeltest::RunSweepCase(*this, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, ValidatorSweep,

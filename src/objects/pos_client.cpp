@@ -55,11 +55,13 @@ Client Wrap(QELContainerHandle handle) {
 
 }  // namespace
 
+void** BindObjectMethods(QELContainerHandle handle) {
+    return RequireMethodTable(gObjectTables.list, handle, &ImportTable<POSObjectInterface>);
+}
+
 // ------------------------------------------------------------------ CPOSObject
 
-CPOSObject::CPOSObject(QELContainerHandle handle) : ref_(handle) {
-    procs_ = RequireMethodTable(gObjectTables.list, handle, &ImportTable<POSObjectInterface>);
-}
+CPOSObject::CPOSObject(QELContainerHandle handle) : ref_(handle) { procs_ = BindObjectMethods(handle); }
 
 CPOSObject CPOSObject::Clone() const {
     const auto clone = Proc<POSObjectInterface::Clone>(procs_);

@@ -21,6 +21,10 @@ inline ProcTypeOf<S> POSClientProc() {
     return RequireProc<S>();
 }
 
+// The POSObjectInterface procedures of a container's kind (looked up once
+// per kind); CQELError "invalid container" for a kind without them.
+void** BindObjectMethods(QELContainerHandle handle);
+
 // A property-object handle with its POSObjectInterface procedures.
 class CPOSObject {
 public:

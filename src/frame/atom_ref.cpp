@@ -23,6 +23,15 @@ QELStringAtomRef::QELStringAtomRef(QELStringAtom atom, bool adopt) {
     text_ = host::GetCString(atom);
 }
 
+QELStringAtomRef QELStringAtomRef::Borrow(QELStringAtom atom, const char* text) {
+    QELStringAtomRef ref;
+    if (atom == nullptr) return ref;
+    host::AddRefAtom(atom);
+    ref.atom_ = atom;
+    ref.text_ = text;
+    return ref;
+}
+
 QELStringAtomRef::QELStringAtomRef(const QELStringAtomRef& other) : atom_(other.atom_), text_(other.text_) {
     if (atom_ != nullptr) host::AddRefAtom(atom_);
 }

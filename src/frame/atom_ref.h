@@ -12,6 +12,9 @@ public:
     explicit QELStringAtomRef(const char* text);
     // adopt: take over the caller's reference; otherwise take one of our own.
     QELStringAtomRef(QELStringAtom atom, bool adopt);
+    // A reference of our own to an atom whose text the caller has read
+    // already (AddRef only).
+    static QELStringAtomRef Borrow(QELStringAtom atom, const char* text);
     QELStringAtomRef(const QELStringAtomRef& other);
     QELStringAtomRef(QELStringAtomRef&& other) noexcept;
     QELStringAtomRef& operator=(QELStringAtomRef other) noexcept;

@@ -7,12 +7,8 @@
 
 namespace QEL_T_MT {
 
-void* FindOwnInstance(QELContainerHandle container, OwnKind kind) {
+void* FindInstanceByName(QELContainerHandle container, OwnKind kind) {
     const QELStringAtomRef& name = ImplementationName(kind);
-    if (container != nullptr) {
-        const QELPrimaryInstanceRecord* record = PrimaryRecord(container);
-        if (record->implementationName == name.text()) return record->implementationObject;
-    }
     void* object = nullptr;
     CheckHostResult(RequireProc<host::Containers::NGetInstance>()(&object, container, name.atom()));
     return object;

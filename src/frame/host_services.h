@@ -16,9 +16,25 @@ inline const QELPrimaryInstanceRecord* PrimaryRecord(QELContainerHandle containe
                                                              g_binding.offsetToPrimaryInstance);
 }
 
+// The implementation object of the container when its primary instance is
+// the library's own of that kind: one comparison and one load, no host call.
+// Null otherwise (another implementation, or no container).
+inline void* OwnPrimaryInstance(QELContainerHandle container, OwnKind kind) noexcept {
+    const char* name = ImplementationText(kind);
+    if (container == nullptr || name == nullptr) return nullptr;
+    const QELPrimaryInstanceRecord* record = PrimaryRecord(container);
+    return record->implementationName == name ? record->implementationObject : nullptr;
+}
+
 // The implementation object of the container for the kind's implementation
-// name: one load when the primary instance is ours, else NGetInstance.
-void* FindOwnInstance(QELContainerHandle container, OwnKind kind);
+// name, asked of the host (NGetInstance).
+void* FindInstanceByName(QELContainerHandle container, OwnKind kind);
+// The same, with one comparison and one load when the primary instance is
+// ours: the common case stays inline, the host is asked only otherwise.
+inline void* FindOwnInstance(QELContainerHandle container, OwnKind kind) {
+    if (void* own = OwnPrimaryInstance(container, kind)) return own;
+    return FindInstanceByName(container, kind);
+}
 
 // A new container (floating, as the host makes it) holding the object.
 QELContainerHandle NewOwnContainer(void* object, OwnKind kind, QELDestroyProc destroy);

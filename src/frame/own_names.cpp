@@ -7,8 +7,10 @@
 
 namespace QEL_T_MT {
 
+OwnNameAtoms* detail::gOwnNames = nullptr;
+
 namespace {
-OwnNameAtoms* gOwnNames = nullptr;
+using detail::gOwnNames;
 
 const QELStringAtomRef& Atom(unsigned index) {
     if (gOwnNames == nullptr) throw DWEException("QELUtils is not initialized");

@@ -34,4 +34,15 @@ void ReleaseOwnNameAtoms() noexcept;
 const QELStringAtomRef& ImplementationName(OwnKind kind);
 const QELStringAtomRef& InterfaceName(OwnKind kind);
 
+namespace detail {
+extern OwnNameAtoms* gOwnNames;
+}  // namespace detail
+
+// The text of a kind's implementation name, or null while the block does not
+// exist: what a container's primary-instance record is compared with.
+inline const char* ImplementationText(OwnKind kind) noexcept {
+    const OwnNameAtoms* names = detail::gOwnNames;
+    return names != nullptr ? names->atoms[static_cast<unsigned>(kind)].text() : nullptr;
+}
+
 }  // namespace QEL_T_MT

@@ -1,17 +1,24 @@
 #include "objects/dict_tree.h"
 
-#include <cstring>
+#include <utility>
 
 namespace NPOSObjectImpl {
 
 namespace {
 
-// strcmp compares as unsigned bytes up to the first difference or NUL.
-int Compare(const char* a, const char* b) noexcept { return std::strcmp(a, b); }
-
 bool IsRed(const DictNode* node) noexcept { return node != nullptr && node->colour == DictNode::Red; }
 
 }  // namespace
+
+int CompareKeys(std::string_view a, const char* b) noexcept {
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        // y == 0: b ended first, the longer a sorts after it.
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return b[a.size()] == '\0' ? 0 : -1;
+}
 
 DictNode* Leftmost(DictNode* node) noexcept {
     if (node == nullptr) return nullptr;
@@ -19,10 +26,15 @@ DictNode* Leftmost(DictNode* node) noexcept {
     return node;
 }
 
+// Without a right subtree, the successor is the first ancestor reached from
+// its left: the first one whose key is greater, found by the links alone.
 DictNode* Successor(DictNode* node) noexcept {
     if (node->right != nullptr) return Leftmost(node->right);
     DictNode* up = node->parent;
-    while (up != nullptr && Compare(up->key.text(), node->key.text()) < 0) up = up->parent;
+    while (up != nullptr && up->right == node) {
+        node = up;
+        up = up->parent;
+    }
     return up;
 }
 
@@ -47,27 +59,52 @@ DictTree::~DictTree() {
 DictNode* DictTree::Find(const char* key) const noexcept {
     DictNode* node = root;
     while (node != nullptr) {
-        const int c = Compare(key, node->key.text());
+        const int c = CompareKeys(key, node->key.text());
         if (c == 0) return node;
         node = c < 0 ? node->left : node->right;
     }
     return nullptr;
 }
 
-void DictTree::Put(const QELStringAtomRef& key, const CPOSObject& value) {
-    if (DictNode* node = Find(key.text())) {
-        node->value = value;
-        return;
+DictNode* DictTree::Find(std::string_view key) const noexcept {
+    DictNode* node = root;
+    while (node != nullptr) {
+        const int c = CompareKeys(key, node->key.text());
+        if (c == 0) return node;
+        node = c < 0 ? node->left : node->right;
     }
-    // Only making the node can fail, and the new-expression frees it then:
-    // the tree is touched once the node is whole.
-    Insert(new DictNode{nullptr, nullptr, nullptr, DictNode::Red, key, value});
+    return nullptr;
 }
 
-void DictTree::Insert(DictNode* fresh) noexcept {
-    const char* key = fresh->key.text();
+void DictTree::Put(QELStringAtomRef key, QELContainerRef value) {
+    if (DictNode* node = Find(key.text())) {
+        // The old value goes when this parameter does, after the node holds
+        // the new one.
+        node->value.swap(value);
+        return;
+    }
+    PutNew(std::move(key), std::move(value));
+}
+
+void DictTree::PutNew(QELStringAtomRef key, QELContainerRef value) {
+    // Only making the node can fail: the references passed in then go with
+    // the parameters, and the tree is touched once the node is whole.
+    DictNode* fresh = new DictNode{nullptr, nullptr, nullptr, DictNode::Red, std::move(key), std::move(value)};
+    const char* text = fresh->key.text();
+    Insert(fresh, [text](const DictNode* x) { return CompareKeys(text, x->key.text()) < 0; });
+}
+
+void DictTree::PutGreatest(QELStringAtomRef key, QELContainerRef value) {
+    DictNode* fresh = new DictNode{nullptr, nullptr, nullptr, DictNode::Red, std::move(key), std::move(value)};
+    Insert(fresh, [](const DictNode*) { return false; });
+}
+
+// below(x): whether the new key sorts before x's key.
+template <class Below>
+void DictTree::Insert(DictNode* fresh, Below below) noexcept {
     // Top-down: split every node with two red children on the way down.
     DictNode* parent = nullptr;
+    bool left = false;
     for (DictNode* x = root; x != nullptr;) {
         if (IsRed(x->left) && IsRed(x->right)) {
             x->colour = DictNode::Red;
@@ -77,12 +114,13 @@ void DictTree::Insert(DictNode* fresh) noexcept {
             RepairRedRed(x);
         }
         parent = x;
-        x = Compare(key, x->key.text()) < 0 ? x->left : x->right;
+        left = below(x);
+        x = left ? x->left : x->right;
     }
     fresh->parent = parent;
     if (parent == nullptr)
         root = fresh;
-    else if (Compare(key, parent->key.text()) < 0)
+    else if (left)
         parent->left = fresh;
     else
         parent->right = fresh;

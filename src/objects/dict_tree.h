@@ -5,16 +5,19 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 #include "frame/atom_ref.h"
-#include "objects/pos_client.h"
+#include "frame/container_ref.h"
 
 namespace NPOSObjectImpl {
 
-using QEL_T_MT::CPOSObject;
+using QEL_T_MT::QELContainerRef;
 using QEL_T_MT::QELStringAtomRef;
 
 // One entry. The tree's nodes come from the ordinary heap, not the host's.
+// The value is a bare container reference (56 bytes a node in all).
 struct DictNode final {
     enum Colour : uint32_t { Red = 0, Black = 1 };
     DictNode* left = nullptr;
@@ -22,8 +25,17 @@ struct DictNode final {
     DictNode* parent = nullptr;
     uint32_t colour = Red;
     QELStringAtomRef key;
-    CPOSObject value;
+    QELContainerRef value;
 };
+
+// Keys in byte order: unsigned bytes up to the first difference or NUL, so
+// that a key that is a prefix of another sorts first (strcmp does exactly
+// this). Equal interned texts share one pointer, which settles equality at
+// once.
+inline int CompareKeys(const char* a, const char* b) noexcept { return a == b ? 0 : std::strcmp(a, b); }
+
+// The same for a key given by its bytes (no NUL among them).
+int CompareKeys(std::string_view a, const char* b) noexcept;
 
 class DictTree final {
 public:
@@ -35,18 +47,27 @@ public:
     DictTree& operator=(const DictTree&) = delete;
 
     DictNode* Find(const char* key) const noexcept;
+    DictNode* Find(std::string_view key) const noexcept;
     // An existing key takes the new value (the old one released once, the key
-    // atom kept); a new key gets a new node.
-    void Put(const QELStringAtomRef& key, const CPOSObject& value);
+    // atom given kept); a new key gets a new node holding both references.
+    void Put(QELStringAtomRef key, QELContainerRef value);
+    // A key known to be absent.
+    void PutNew(QELStringAtomRef key, QELContainerRef value);
+    // A key known to be absent, greater than every key in the tree (a copy
+    // made in key order): the same insertion with the comparisons' outcome
+    // known in advance.
+    void PutGreatest(QELStringAtomRef key, QELContainerRef value);
     // Unlinks the entry, then releases it: a value whose release runs other
     // code finds the tree already consistent. An absent key changes nothing.
     void Remove(const char* key) noexcept;
 
     DictNode* root = nullptr;
-    DictNode* end = nullptr;  // always null: the position past the last entry
+    static constexpr DictNode* end = nullptr;  // the position past the last entry
 
 private:
-    void Insert(DictNode* fresh) noexcept;
+    // Which way the walk down goes at a node for the key being inserted.
+    template <class Below>
+    void Insert(DictNode* fresh, Below below) noexcept;
     void Replace(DictNode* node, DictNode* child) noexcept;
     void RotateUp(DictNode* node) noexcept;
     void RepairRedRed(DictNode* node) noexcept;

@@ -16,8 +16,9 @@ void NestingGuard::EnterThreadLevel() {
     if (!SetThreadValue(ThreadValue::NestingDepth, depth + 1)) throw std::bad_alloc();
 }
 
-void NestingGuard::LeaveThreadLevel() noexcept {
-    SetThreadValue(ThreadValue::NestingDepth, GetThreadValue(ThreadValue::NestingDepth) - 1);
+void NestingGuard::LeaveThreadLevels(unsigned levels) noexcept {
+    if (levels == 0) return;
+    SetThreadValue(ThreadValue::NestingDepth, GetThreadValue(ThreadValue::NestingDepth) - levels);
 }
 
 }  // namespace NPOSObjectImpl

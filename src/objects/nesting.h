@@ -33,18 +33,44 @@ public:
         if (depth_ != nullptr)
             --*depth_;
         else
-            LeaveThreadLevel();
+            LeaveThreadLevels(1);
     }
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
 
-private:
-    // Out of line: these walks recurse, and every byte of their frames counts
-    // a thousand times.
+    // Out of line: the walks that count per thread may recurse through
+    // other components' procedures, and every byte of a frame counts a
+    // thousand times.
     static void EnterThreadLevel();
-    static void LeaveThreadLevel() noexcept;
+    static void LeaveThreadLevels(unsigned levels) noexcept;
 
+private:
     unsigned* depth_ = nullptr;  // null: the thread's count
+};
+
+// The levels of a walk that keeps its open levels on the heap and counts them
+// per thread (clone and equality: another component's procedure met on the
+// way may enter them again). Every level still counted is given back when the
+// walk ends, however it ends.
+class ThreadLevels final {
+public:
+    ThreadLevels() noexcept = default;
+    ~ThreadLevels() { NestingGuard::LeaveThreadLevels(entered_); }
+    ThreadLevels(const ThreadLevels&) = delete;
+    ThreadLevels& operator=(const ThreadLevels&) = delete;
+
+    // One level more; past the bound, POSException kTooDeep and nothing counted.
+    void Enter() {
+        NestingGuard::EnterThreadLevel();
+        ++entered_;
+    }
+    void Leave() noexcept {
+        NestingGuard::LeaveThreadLevels(1);
+        --entered_;
+    }
+
+private:
+    unsigned entered_ = 0;
 };
 
 }  // namespace NPOSObjectImpl

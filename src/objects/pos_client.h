@@ -1,6 +1,8 @@
 // Client classes of property objects: how the library itself (parser,
-// serializer, validator) uses property objects of any implementation,
-// through the published tables imported back from the host.
+// serializer, validator) uses property objects of any implementation. The
+// library's own objects are used directly, as the published procedures would
+// use them; any other goes through the published tables imported back from
+// the host.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,12 @@
 #include "frame/container_ref.h"
 #include "frame/host_binding.h"
 #include "qelutils/pos_procs.h"
+
+namespace NPOSObjectImpl {
+class BaseObject;
+struct DictNode;
+class DictTree;
+}  // namespace NPOSObjectImpl
 
 namespace QEL_T_MT {
 
@@ -21,15 +29,22 @@ inline ProcTypeOf<S> POSClientProc() {
     return RequireProc<S>();
 }
 
-// A property-object handle with its POSObjectInterface procedures.
+// The POSObjectInterface procedures of a container's kind (looked up once
+// per kind); CQELError "invalid container" for a kind without them.
+void** BindObjectMethods(QELContainerHandle handle);
+
+// A property-object handle with what it takes to call it: the library's own
+// implementation object, or the POSObjectInterface procedures of another
+// component's object.
 class CPOSObject {
 public:
     CPOSObject() noexcept = default;
     // Takes a reference and binds the handle's POSObjectInterface.
     explicit CPOSObject(QELContainerHandle handle);
     CPOSObject(const CPOSObject&) = default;
-    CPOSObject(CPOSObject&& other) noexcept : ref_(std::move(other.ref_)), procs_(other.procs_) {
+    CPOSObject(CPOSObject&& other) noexcept : ref_(std::move(other.ref_)), procs_(other.procs_), own_(other.own_) {
         other.procs_ = nullptr;
+        other.own_ = nullptr;
     }
     CPOSObject& operator=(const CPOSObject& other) {
         CPOSObject copy(other);
@@ -45,15 +60,17 @@ public:
     QELContainerHandle handle() const noexcept { return ref_.handle(); }
     bool empty() const noexcept { return ref_.handle() == nullptr; }
     explicit operator bool() const noexcept { return !empty(); }
+    // The library's own implementation object, or null.
+    NPOSObjectImpl::BaseObject* own() const noexcept { return own_; }
     void swap(CPOSObject& other) noexcept {
         ref_.swap(other.ref_);
-        void** p = procs_;
-        procs_ = other.procs_;
-        other.procs_ = p;
+        std::swap(procs_, other.procs_);
+        std::swap(own_, other.own_);
     }
     void Reset() noexcept {
         ref_.Reset();
         procs_ = nullptr;
+        own_ = nullptr;
     }
 
     // "CPOSObject::Clone failed" when the object's Clone gives nothing.
@@ -63,12 +80,14 @@ public:
     // Hands the object to a caller that receives no reference.
     QELContainerHandle ReleaseForReturn() noexcept {
         procs_ = nullptr;
+        own_ = nullptr;
         return ref_.ReleaseForReturn();
     }
 
 protected:
     QELContainerRef ref_;
     void** procs_ = nullptr;
+    NPOSObjectImpl::BaseObject* own_ = nullptr;
 };
 
 // What a lookup or a downcast gives when there is nothing of what was asked.
@@ -155,10 +174,12 @@ public:
     void Remove(QELStringAtom key) const;
 };
 
-// Walks a dictionary's keys in ascending order through the iterator table.
+// Walks a dictionary's keys in ascending order: the library's own dictionary
+// in its tree, any other through the iterator table.
 class CPOSDictIterator final {
 public:
-    // Any object: the iterator procedure itself refuses one that is no dictionary.
+    // Any object: one that is no dictionary is refused as the iterator
+    // procedure refuses it.
     explicit CPOSDictIterator(const CPOSObject& dict);
     void Begin() const;
     void Next() const;
@@ -166,6 +187,8 @@ public:
     const char* CurKey() const;
 
 private:
+    const NPOSObjectImpl::DictTree* tree_ = nullptr;
+    mutable NPOSObjectImpl::DictNode* current_ = nullptr;
     QELContainerRef iterator_;
 };
 

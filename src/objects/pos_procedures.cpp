@@ -5,6 +5,7 @@
 
 #include "frame/guards.h"
 #include "frame/host_binding.h"
+#include "frame/host_calls.h"
 #include "frame/host_services.h"
 #include "objects/pos_model.h"
 #include "objects/text_parser.h"
@@ -40,8 +41,9 @@ QELContainerHandle New(Args&&... args) {
     return Reporting<QELContainerHandle>(nullptr, [&] { return NewObjectContainer(MakeObject<T>(args...)); });
 }
 
-// A member handed out: the working reference is dropped without deleting.
-QELContainerHandle HandOut(CPOSObject member) { return member.empty() ? nullptr : member.ReleaseForReturn(); }
+// A member is handed out as the collection holds it: the working reference
+// that a caller-visible sequence would take and drop again (AddRef, then
+// DecrementWithoutDelete) leaves the count where it was, and is not taken.
 
 // ------------------------------------------------------------------ objects
 
@@ -49,7 +51,7 @@ QELContainerHandle Clone(QELContainerHandle object) {
     return Reporting<QELContainerHandle>(nullptr, [&] {
         BaseObject* self = Implementation(object);
         if (self == nullptr) throw QEL_T_MT::POSException("CPOSObject::Clone failed");
-        BaseObject* copy = self->Clone();
+        BaseObject* copy = CloneObject(*self);
         return copy == self ? object : NewObjectContainer(Owned<BaseObject>(copy));
     });
 }
@@ -57,8 +59,11 @@ QELContainerHandle Clone(QELContainerHandle object) {
 int32_t IsEqual(QELContainerHandle object, QELContainerHandle other) {
     return Reporting<int32_t>(0, [&]() -> int32_t {
         BaseObject* self = Implementation(object);
-        const CPOSObject theirs(other);
-        return self != nullptr && self->IsEqual(theirs) ? 1 : 0;
+        if (self == nullptr) {
+            const CPOSObject theirs(other);
+            return 0;
+        }
+        return IsEqualObject(*self, other) ? 1 : 0;
     });
 }
 
@@ -140,8 +145,7 @@ QELRawPointerReleaseProc GetReleaseProc(QELContainerHandle object) {
 QELContainerHandle NewArray() { return New<Array>(); }
 int32_t IsArray(QELContainerHandle object) { return IsKind<Array>(object); }
 QELContainerHandle ArrayGetAt(QELContainerHandle array, uint32_t index) {
-    return Reporting<QELContainerHandle>(nullptr,
-                                         [&] { return HandOut(Resolve<Array>(array, kNotArray).GetAt(index)); });
+    return Reporting<QELContainerHandle>(nullptr, [&] { return Resolve<Array>(array, kNotArray).GetAt(index); });
 }
 uint32_t ArrayCount(QELContainerHandle array) {
     return Reporting<uint32_t>(0, [&] { return Resolve<Array>(array, kNotArray).count; });
@@ -149,13 +153,13 @@ uint32_t ArrayCount(QELContainerHandle array) {
 void ArraySetAt(QELContainerHandle array, uint32_t index, QELContainerHandle value) {
     Reporting([&] {
         Array& self = Resolve<Array>(array, kNotArray);
-        self.SetAt(index, CPOSObject(value));
+        self.SetAt(index, BindMember(value));
     });
 }
 void ArrayAppend(QELContainerHandle array, QELContainerHandle value) {
     Reporting([&] {
         Array& self = Resolve<Array>(array, kNotArray);
-        self.Append(CPOSObject(value));
+        self.Append(BindMember(value));
     });
 }
 void ArrayRemove(QELContainerHandle array, uint32_t index) {
@@ -166,33 +170,31 @@ void ArrayRemove(QELContainerHandle array, uint32_t index) {
 
 QELContainerHandle NewDict() { return New<Dict>(); }
 int32_t IsDict(QELContainerHandle object) { return IsKind<Dict>(object); }
+// The key and the address are read, not kept: the reference that borrowing
+// them for the call would take and give back is not taken.
 QELContainerHandle DictGet(QELContainerHandle dict, QELStringAtom key) {
-    return Reporting<QELContainerHandle>(nullptr, [&] {
-        const QELStringAtomRef borrowed(key, false);
-        Dict& self = Resolve<Dict>(dict, kNotDict);
-        return borrowed ? HandOut(self.Get(borrowed.text(), Lookup::Quiet)) : nullptr;
+    return Reporting<QELContainerHandle>(nullptr, [&]() -> QELContainerHandle {
+        const Dict& self = Resolve<Dict>(dict, kNotDict);
+        return key != nullptr ? self.Get(QEL_T_MT::host::GetCString(key), Lookup::Quiet) : nullptr;
     });
 }
 QELContainerHandle DictDeepGet(QELContainerHandle dict, QELStringAtom address) {
-    return Reporting<QELContainerHandle>(nullptr, [&] {
-        const QELStringAtomRef borrowed(address, false);
-        Dict& self = Resolve<Dict>(dict, kNotDict);
-        return borrowed ? HandOut(DeepGet(self, borrowed.text())) : nullptr;
+    return Reporting<QELContainerHandle>(nullptr, [&]() -> QELContainerHandle {
+        const Dict& self = Resolve<Dict>(dict, kNotDict);
+        return address != nullptr ? DeepGet(self, QEL_T_MT::host::GetCString(address)) : nullptr;
     });
 }
 void DictPut(QELContainerHandle dict, QELStringAtom key, QELContainerHandle value) {
     Reporting([&] {
-        const QELStringAtomRef borrowed(key, false);
         Dict& self = Resolve<Dict>(dict, kNotDict);
-        if (!borrowed) throw QEL_T_MT::POSException("POSDict::Put: no key");
-        self.Put(borrowed, CPOSObject(value));
+        if (key == nullptr) throw QEL_T_MT::POSException("POSDict::Put: no key");
+        self.PutBorrowed(key, BindMember(value));
     });
 }
 void DictRemove(QELContainerHandle dict, QELStringAtom key) {
     Reporting([&] {
-        const QELStringAtomRef borrowed(key, false);
         Dict& self = Resolve<Dict>(dict, kNotDict);
-        if (borrowed) self.Remove(borrowed.text());
+        if (key != nullptr) self.Remove(QEL_T_MT::host::GetCString(key));
     });
 }
 
@@ -207,7 +209,7 @@ DictIterator& IteratorOf(QELContainerHandle iterator) {
 QELContainerHandle NewIterator(QELContainerHandle dict) {
     return Reporting<QELContainerHandle>(nullptr, [&] {
         const Dict& self = Resolve<Dict>(dict, kNotDict);
-        auto iterator = std::make_unique<DictIterator>(self.tree.get());
+        auto iterator = std::make_unique<DictIterator>(&self.tree);
         const QELContainerHandle handle =
             QEL_T_MT::NewOwnContainer(iterator.get(), QEL_T_MT::OwnKind::POSDictIterator, &DestroyIterator);
         iterator.release();  // the container holds it now

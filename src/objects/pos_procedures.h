@@ -10,7 +10,8 @@ bool PublishPOSTables();
 // Withdraws them by name in the same order, published or not.
 void WithdrawPOSTables() noexcept;
 
-// The walk behind the published DeepGet: the addressed value, or empty.
-CPOSObject DeepGet(const Dict& dict, const char* address);
+// The walk behind the published DeepGet: the addressed value's handle (no
+// reference), or null.
+QELContainerHandle DeepGet(const Dict& dict, const char* address);
 
 }  // namespace NPOSObjectImpl

@@ -1,22 +1,14 @@
 #include "objects/text_parser.h"
 
 #include <cstring>
+#include <vector>
 
 #include "objects/characters.h"
 #include "objects/decimal_parse.h"
-#include "objects/heap_stack.h"
 #include "objects/nesting.h"
-#include "objects/pos_client.h"
 #include "objects/pos_model.h"
 
 namespace NPOSObjectImpl {
-
-using QEL_T_MT::CPOSArray;
-using QEL_T_MT::CPOSDict;
-using QEL_T_MT::CPOSNumber;
-using QEL_T_MT::CPOSObject;
-using QEL_T_MT::CPOSString;
-using QEL_T_MT::CPOSUnicodeString;
 
 namespace {
 
@@ -30,11 +22,10 @@ int HexValue(char c) noexcept {
 
 [[noreturn]] void Fail(const char* message, const char* at) { throw CFTParseError(message, at); }
 
-// Token conversions keep their fixed buffers out of the recursive frames, so
-// that nesting costs as little stack as possible.
+// Token conversions keep their fixed buffers out of the parser's frames.
 
 // Bytes [begin, end) with each escaping backslash dropped.
-[[gnu::noinline]] CPOSObject StringToken(const char* begin, const char* end, const char* after) {
+[[gnu::noinline]] NewValue StringToken(const char* begin, const char* end, const char* after) {
     if (end - begin > static_cast<long>(kMaxStringBytes)) Fail("Exceeded max string length", after);
     char buffer[kMaxStringBytes + 1];
     size_t n = 0;
@@ -43,15 +34,15 @@ int HexValue(char c) noexcept {
         buffer[n++] = *p;
     }
     buffer[n] = '\0';
-    return CPOSString(buffer);
+    return NewValue{nullptr, QELStringAtomRef(buffer)};
 }
 
-[[gnu::noinline]] CPOSObject NumberToken(const char* begin, const char* end) {
+[[gnu::noinline]] NewValue NumberToken(const char* begin, const char* end) {
     if (end - begin > static_cast<long>(kMaxNumberChars)) Fail("Exceeded max number length", end);
-    return CPOSNumber::New(ParseDecimal(begin, end));
+    return NewValue{MakeObject<Number>(ParseDecimal(begin, end)), {}};
 }
 
-[[gnu::noinline]] CPOSObject UnicodeToken(const char* begin, const char* end, const char* after) {
+[[gnu::noinline]] NewValue UnicodeToken(const char* begin, const char* end, const char* after) {
     if (end - begin > static_cast<long>(kMaxUnicodeDigits)) Fail("Exceeded max string length", after);
     uint16_t units[kMaxUnicodeDigits / 4 + 1];
     size_t n = 0;
@@ -61,107 +52,89 @@ int HexValue(char c) noexcept {
         units[n++] = static_cast<uint16_t>(high << 8 | low);
     }
     units[n] = 0;  // an incomplete last group is dropped
-    return CPOSUnicodeString::New(units);
+    return NewValue{MakeObject<UnicodeString>(units), {}};
 }
 
+// The parser builds its own objects directly, as the published procedures
+// would build them (NewPOSDict, Append, Put and the rest): only the finished
+// value's container is handed out, and the working reference that the
+// published CreateFromText would take on it and drop again is not taken.
 class Parser final {
 public:
     explicit Parser(const char* text) noexcept : cursor_(text) {}
 
-    CPOSObject Document() {
-        CPOSObject value = Value();
+    QELContainerHandle Document() {
+        NewValue value = Value();
         while (IsWhiteSpace(*cursor_)) ++cursor_;
         if (*cursor_ != '\0') Fail("Unexpected characters after object", cursor_);
-        return value;
+        return ContainerOf(std::move(value));
     }
 
 private:
-    enum class Kind { Array, Dict };
-
     // A container whose closing bracket is still ahead.
     struct Open final {
-        // Refused past the nesting bound before the container is made.
-        Open(unsigned& depth, const char* at, bool dict)
-            : level(depth, CFTParseError(kTooDeep, at)),
-              container(dict ? CPOSObject(CPOSDict::New()) : CPOSObject(CPOSArray::New())) {}
-        NestingGuard level;
-        CPOSObject container;
-        Kind kind = Kind::Array;
-        CPOSString key;  // a dictionary's key whose value is being parsed
+        Owned<BaseObject> container;
+        bool dict;
+        bool keyRead = false;   // a dictionary's key whose value is being parsed
+        QELStringAtomRef key;
     };
 
     // One value with everything in it. The containers still open are kept on
     // the heap, so that nesting costs no stack.
-    CPOSObject Value() {
-        HeapStack<Open> open;
+    NewValue Value() {
+        std::vector<Open> open;
         for (;;) {
             // A key's value stands on its own, like the top-level value: a
             // closing bracket there closes nothing.
-            Open* context = open.empty() ? nullptr : &open.Top();
-            if (context != nullptr && context->kind == Kind::Dict && !context->key.empty()) context = nullptr;
+            Open* context = open.empty() ? nullptr : &open.back();
+            if (context != nullptr && context->dict && context->keyRead) context = nullptr;
 
-            CPOSObject value;
-            switch (Token(context, value)) {
-                case Got::Value:
-                    break;
-                case Got::Opening: {
-                    Open& opened = open.Push(depth_, cursor_, *cursor_ == '<');
-                    ++cursor_;
-                    opened.kind = KindOf(opened.container);
-                    continue;
-                }
-                case Got::Closing:
-                    value = context->container;
-                    open.Pop();
-                    break;
+            NewValue value;
+            const char c = NextToken();
+            if (c == '<' || c == '[') {
+                if (open.size() >= kMaxNesting) Fail(kTooDeep, cursor_);
+                const bool dict = c == '<';
+                open.push_back(Open{dict ? Owned<BaseObject>(MakeObject<Dict>()) : MakeObject<Array>(), dict, false, {}});
+                ++cursor_;
+                continue;
+            }
+            if (c == '>' || c == ']') {
+                ++cursor_;
+                if (context == nullptr || context->dict != (c == '>'))
+                    Fail(c == '>' ? "Unexpected >" : "Unexpected ]", cursor_);
+                value.object = std::move(context->container);
+                open.pop_back();
+            } else {
+                value = Scalar(c);
             }
             if (open.empty()) return value;
-            Open& enclosing = open.Top();
-            if (enclosing.kind == Kind::Array) {
-                CPOSArray(enclosing.container, Lookup::Strict).Append(value);
-            } else if (enclosing.key.empty()) {
-                enclosing.key = CPOSString(value, Lookup::Quiet);
-                if (enclosing.key.empty()) Fail("Expected dictionary key string", cursor_);
+            Open& enclosing = open.back();
+            if (!enclosing.dict) {
+                static_cast<Array&>(*enclosing.container).Append(QELContainerRef(ContainerOf(std::move(value))));
+            } else if (!enclosing.keyRead) {
+                if (!value.text) Fail("Expected dictionary key string", cursor_);
+                enclosing.key = std::move(value.text);
+                enclosing.keyRead = true;
             } else {
-                CPOSDict(enclosing.container, Lookup::Strict).Put(enclosing.key.Get(), value);
-                enclosing.key.Reset();
+                static_cast<Dict&>(*enclosing.container)
+                    .Put(std::move(enclosing.key), QELContainerRef(ContainerOf(std::move(value))));
+                enclosing.keyRead = false;
             }
         }
     }
 
-    Kind KindOf(const CPOSObject& container) const {
-        if (!CPOSDict(container, Lookup::Quiet).empty()) return Kind::Dict;
-        if (!CPOSArray(container, Lookup::Quiet).empty()) return Kind::Array;
-        Fail("Bad parser state", cursor_);
-    }
-
-    enum class Got { Value, Opening, Closing };
-
-    // The next token in the context of the innermost open container (none
-    // for a value of its own): a value, the opening bracket of a container
-    // (the cursor stays on it), or the context's closing bracket.
-    Got Token(const Open* context, CPOSObject& value) {
+    // The first byte of the next token; the cursor stays on it.
+    char NextToken() {
         for (;;) {
             const char c = *cursor_;
             if (c == '\0') Fail("Empty text string", cursor_);
-            if (IsWhiteSpace(c)) {
-                ++cursor_;
-                continue;
-            }
-            if (c == '<' || c == '[') return Got::Opening;
-            if (c == '>' || c == ']') {
-                ++cursor_;
-                if (context == nullptr || context->kind != (c == '>' ? Kind::Dict : Kind::Array))
-                    Fail(c == '>' ? "Unexpected >" : "Unexpected ]", cursor_);
-                return Got::Closing;
-            }
-            value = Scalar(c);
-            return Got::Value;
+            if (!IsWhiteSpace(c)) return c;
+            ++cursor_;
         }
     }
 
     // A word, number, parenthesised or Unicode string starting at c.
-    CPOSObject Scalar(char c) {
+    NewValue Scalar(char c) {
         if (IsLetter(c) || c == '_') {
             const char* begin = cursor_;
             while (IsWordByte(*cursor_)) ++cursor_;
@@ -195,7 +168,6 @@ private:
     }
 
     const char* cursor_;
-    unsigned depth_ = 0;  // containers open at the cursor
 };
 
 }  // namespace
@@ -204,8 +176,7 @@ QELContainerHandle ParseText(const char* text, const char** errorPosition, const
     if (errorMessage != nullptr) *errorMessage = nullptr;
     if (text == nullptr) throw QEL_T_MT::POSException("CreateFromText: no text");
     try {
-        CPOSObject value = Parser(text).Document();
-        return value.ReleaseForReturn();
+        return Parser(text).Document();
     } catch (const CFTParseError& e) {
         if (errorPosition != nullptr) *errorPosition = e.position;
         if (errorMessage != nullptr) *errorMessage = e.what();

@@ -84,10 +84,11 @@ QELContainerHandle Deserialize(QELContainerHandle streamer, QELContainerHandle s
         }
         token[n] = '\0';
         const std::unique_ptr<StreamerBase> format = StreamerBase::LookupStreamer(token);
-        CPOSObject out;
-        format->Deserialize(out, in);
-        if (out.empty()) throw POSException("POSObjectStreamerImpl::Deserialize failure");
-        return out.ReleaseForReturn();
+        // Handed out as the host made it: the working reference that would be
+        // taken and dropped again (DecrementWithoutDelete) is not taken.
+        const QELContainerHandle out = format->Deserialize(in);
+        if (out == nullptr) throw POSException("POSObjectStreamerImpl::Deserialize failure");
+        return out;
     });
 }
 

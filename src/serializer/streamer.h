@@ -24,8 +24,9 @@ public:
     virtual const char* GetVersion() const = 0;
     // The body of one object, header excluded.
     virtual void Serialize(const QEL_T_MT::HostStreamRef& stream, const QEL_T_MT::CPOSObject& object) = 0;
-    // Leaves out empty when no value was found.
-    virtual void Deserialize(QEL_T_MT::CPOSObject& out, const QEL_T_MT::HostStreamRef& stream) = 0;
+    // The new object's container as the host made it (no reference held), or
+    // null when no value was found.
+    virtual QELContainerHandle Deserialize(const QEL_T_MT::HostStreamRef& stream) = 0;
 
     // A new streamer of exactly that version (owned by the caller), else
     // POSException "StreamerBase::LookupStreamer unrecognized version".

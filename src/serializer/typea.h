@@ -4,17 +4,25 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "frame/host_streams.h"
 #include "frame/shared_buffer_ref.h"
-#include "objects/pos_client.h"
+#include "objects/pos_model.h"
 #include "serializer/streamer.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
 
+using NPOSObjectImpl::BaseObject;
+using NPOSObjectImpl::NewValue;
 using QEL_T_MT::CPOSObject;
 using QEL_T_MT::HostStreamRef;
+
+// How PutChar writes one byte under a kind's escapes.
+enum class ByteForm : uint8_t {
+    Plain,    // the byte itself
+    Escaped,  // a backslash and the pair's escaped byte
+    Octal,    // a backslash and three octal digits
+};
 
 // The delimiters and escapes in force for one kind of value.
 struct StreamParams final {
@@ -22,24 +30,23 @@ struct StreamParams final {
     char close;
     const char* escapes;  // pairs (raw, escaped), ended by a 0 byte
     bool foldWhiteSpace;
+    // The escapes as the writer applies them, one entry a byte: its form,
+    // and for an escaped byte the byte after the backslash.
+    const ByteForm* forms;
+    const char* escapedBytes;
 };
 
 class Version10;
 class OCharStream;
 class ICharStream;
 
-class PartsWriter;
-class PartsReader;
-
-// One kind of value. A value without nested values is written and read by
-// one call each; an array or dictionary (and, when read, binary data) is
-// walked part by part, so that nesting goes on the heap, not the stack.
+// One kind of value. A scalar is written and read by one call each; an array,
+// a dictionary and (when read) binary data are walked part by part, so that
+// nesting goes on the heap, not the stack.
 struct KindRow final {
     StreamParams params;
-    void (*write)(Version10& streamer, OCharStream& out, const CPOSObject& object);
-    CPOSObject (*read)(Version10& streamer, ICharStream& in);
-    std::unique_ptr<PartsWriter> (*writeParts)(Version10& streamer, const CPOSObject& object);
-    std::unique_ptr<PartsReader> (*readParts)();
+    void (*write)(Version10& streamer, OCharStream& out, const BaseObject& object);
+    NewValue (*read)(Version10& streamer, ICharStream& in);
 };
 
 extern const StreamParams kTopLevelParams;
@@ -66,13 +73,27 @@ public:
     ~OCharStream() override;
 
     // Escapes the byte under the params in force.
-    void PutChar(char byte);
+    void PutChar(char byte) {
+        const auto b = static_cast<unsigned char>(byte);
+        if (params.forms[b] == ByteForm::Plain && pending_ < capacity_) {
+            data_[pending_++] = byte;
+            return;
+        }
+        PutEscaped(b);
+    }
+    // The bytes of a NUL-terminated text, each escaped as PutChar does.
+    void PutText(const char* text);
     // Appends a byte unchanged (a closing delimiter).
-    void PutRaw(char byte);
+    void PutRaw(char byte) {
+        if (pending_ == capacity_) Flush();
+        data_[pending_++] = byte;
+    }
     // Writes the pending bytes (throws on a host error).
     void Flush();
 
 private:
+    void PutEscaped(unsigned char byte);
+
     const HostStreamRef& stream_;
     QEL_T_MT::QELSharedBuffRef buffer_;
     char* data_;
@@ -95,7 +116,12 @@ public:
     void GiveBack();
 
 private:
-    char Next();
+    char Next() {
+        if (unconsumed_ == 0) Refill();
+        --unconsumed_;
+        return data_[position_++];
+    }
+    void Refill();
 
     const HostStreamRef& stream_;
     QEL_T_MT::QELSharedBuffRef buffer_;
@@ -112,15 +138,22 @@ class Version10 final : public TypeAStreamer {
 public:
     const char* GetVersion() const override { return kVersion; }
     void Serialize(const HostStreamRef& stream, const CPOSObject& object) override;
-    void Deserialize(CPOSObject& out, const HostStreamRef& stream) override;
+    QELContainerHandle Deserialize(const HostStreamRef& stream) override;
 
-    void WriteValue(OCharStream& out, const CPOSObject& object);
-    CPOSObject ReadValue(ICharStream& in);
+    void WriteValue(OCharStream& out, QELContainerHandle object);
+    NewValue ReadValue(ICharStream& in);
     static const KindRow* FindReader(char open);
-    static const KindRow* FindWriter(const CPOSObject& object);
+    // The row of the object's kind; POSException "Cannot determine writing
+    // params" when it has none.
+    static const KindRow& FindWriter(const BaseObject* object);
 
     // A line feed and one tab per indentation level.
     void LineBreak(OCharStream& out);
+    // A string value of the text, as a value of its own (dictionary keys,
+    // binary data's type name).
+    void WriteTextValue(OCharStream& out, const char* text);
+    // A number value, as a value of its own (binary data's size).
+    void WriteNumberValue(OCharStream& out, double value);
 
     static constexpr const char kVersion[] = "POSStreamerTypeA_Version1.0";
     int32_t indent = 0;

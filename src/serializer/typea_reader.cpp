@@ -1,26 +1,25 @@
 // The TypeA reader.
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "frame/errors.h"
 #include "frame/host_calls.h"
 #include "frame/host_services.h"
 #include "objects/characters.h"
 #include "objects/decimal_parse.h"
-#include "objects/heap_stack.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
 
-using QEL_T_MT::Lookup;
-
-using QEL_T_MT::CPOSArray;
-using QEL_T_MT::CPOSBinData;
-using QEL_T_MT::CPOSDict;
-using QEL_T_MT::CPOSNumber;
-using QEL_T_MT::CPOSString;
-using QEL_T_MT::CPOSUnicodeString;
+using NPOSObjectImpl::Array;
+using NPOSObjectImpl::Dict;
+using NPOSObjectImpl::MakeObject;
+using NPOSObjectImpl::Owned;
 using QEL_T_MT::POSException;
+using QEL_T_MT::QELContainerRef;
+using QEL_T_MT::QELStringAtomRef;
 
 // ------------------------------------------------------------------ ICharStream
 
@@ -45,15 +44,11 @@ void ICharStream::GiveBack() {
     stream_.Seek(back, 0);
 }
 
-char ICharStream::Next() {
-    if (unconsumed_ == 0) {
-        const uint64_t count = stream_.Read(const_cast<char*>(data_), capacity_);
-        if (count == 0) throw POSException("unexpected EOF");
-        position_ = 0;
-        unconsumed_ = static_cast<uint32_t>(count < capacity_ ? count : capacity_);
-    }
-    --unconsumed_;
-    return data_[position_++];
+void ICharStream::Refill() {
+    const uint64_t count = stream_.Read(const_cast<char*>(data_), capacity_);
+    if (count == 0) throw POSException("unexpected EOF");
+    position_ = 0;
+    unconsumed_ = static_cast<uint32_t>(count < capacity_ ? count : capacity_);
 }
 
 bool ICharStream::GetChar(char& byte) {
@@ -92,29 +87,84 @@ uint32_t ICharStream::GetChars(char* buffer, uint32_t n, bool mustFill, bool ski
 
 // ------------------------------------------------------------------ Version10
 
-void Version10::Deserialize(CPOSObject& out, const HostStreamRef& stream) {
+// The value's container is made once the read-ahead has been given back, and
+// handed out as the host made it: the working reference that the caller-
+// visible sequence would take on it and drop again is not taken.
+QELContainerHandle Version10::Deserialize(const HostStreamRef& stream) {
     ICharStream in(stream);
-    out = ReadValue(in);
+    NewValue value = ReadValue(in);
     in.GiveBack();
+    if (value.empty()) return nullptr;
+    return NPOSObjectImpl::ContainerOf(std::move(value));
 }
 
 namespace {
 
 // A value whose parts are still being read, with its row's params in force.
+// The reader builds the library's own objects directly, as the published
+// procedures would build them (NewPOSArray, Append, Put and the rest).
 struct OpenValue final {
-    OpenValue(Version10& streamer, ICharStream& in, const KindRow& row)
-        : nested(streamer, in, row.params), parts(row.readParts()) {}
-    NestedValue nested;
-    std::unique_ptr<PartsReader> parts;
+    Kind kind;
+    StreamParams saved;
+    Owned<BaseObject> container;  // an array or a dictionary
+    QELStringAtomRef text;        // a dictionary's key, or binary data's type name
+    bool keyRead = false;
 };
+
+const char kNotString[] = "downcast from CPOSObject to CPOSString failed";
+const char kNotNumber[] = "downcast from CPOSObject to CPOSNumber failed";
+
+// Takes a part of the open value; true when the value is complete, which
+// is then in done.
+bool Take(OpenValue& open, NewValue part, ICharStream& in, NewValue& done) {
+    switch (open.kind) {
+        case kArray:
+            if (part.empty()) {
+                done.object = std::move(open.container);
+                return true;
+            }
+            static_cast<Array&>(*open.container).Append(QELContainerRef(ContainerOf(std::move(part))));
+            return false;
+        case kDict:
+            // The parts alternate: a key, then its value.
+            if (!open.keyRead) {
+                if (part.empty()) {
+                    done.object = std::move(open.container);
+                    return true;
+                }
+                if (!part.text) throw POSException(kNotString);
+                open.text = std::move(part.text);
+                open.keyRead = true;
+                return false;
+            }
+            if (part.empty()) throw POSException("missing dictionary value");
+            static_cast<Dict&>(*open.container).Put(std::move(open.text), QELContainerRef(ContainerOf(std::move(part))));
+            open.keyRead = false;
+            return false;
+        default: {
+            // Binary data: the type name and the size come as parts; the
+            // bytes follow as hex digits.
+            if (!open.keyRead) {
+                if (!part.text) throw POSException(kNotString);
+                open.text = std::move(part.text);
+                open.keyRead = true;
+                return false;
+            }
+            const auto* size = NPOSObjectImpl::As<NPOSObjectImpl::Number>(part.object.get());
+            if (size == nullptr) throw POSException(kNotNumber);
+            done = ReadBinDataBytes(in, std::move(open.text), size->value);
+            return true;
+        }
+    }
+}
 
 }  // namespace
 
 // The values still open are kept on the heap, so that nesting costs no stack.
-CPOSObject Version10::ReadValue(ICharStream& in) {
-    NPOSObjectImpl::HeapStack<OpenValue> open;
+NewValue Version10::ReadValue(ICharStream& in) {
+    std::vector<OpenValue> open;
     for (;;) {
-        CPOSObject value;  // stays empty when the enclosing value ended
+        NewValue value;  // stays empty when the enclosing value ended
         char first;
         bool ended = false;
         do {
@@ -123,8 +173,15 @@ CPOSObject Version10::ReadValue(ICharStream& in) {
         if (!ended) {
             const KindRow* row = FindReader(first);
             if (row == nullptr) throw POSException("Cannot determine streaming params");
-            if (row->readParts != nullptr) {
-                open.Push(*this, in, *row);
+            if (row->read == nullptr) {
+                if (depth >= NPOSObjectImpl::kMaxNesting) throw POSException(NPOSObjectImpl::kTooDeep);
+                const auto kind = static_cast<Kind>(row - kKinds);
+                Owned<BaseObject> container;
+                if (kind == kArray) container = MakeObject<Array>();
+                if (kind == kDict) container = MakeObject<Dict>();
+                open.push_back(OpenValue{kind, in.params, std::move(container), {}, false});
+                ++depth;
+                in.params = row->params;
                 continue;
             }
             const NestedValue nested(*this, in, row->params);
@@ -133,9 +190,11 @@ CPOSObject Version10::ReadValue(ICharStream& in) {
         // Up through every value that this one completes.
         for (;;) {
             if (open.empty()) return value;
-            CPOSObject done;
-            if (!open.Top().parts->Take(std::move(value), in, done)) break;
-            open.Pop();
+            NewValue done;
+            if (!Take(open.back(), std::move(value), in, done)) break;
+            in.params = open.back().saved;
+            --depth;
+            open.pop_back();
             value = std::move(done);
         }
     }
@@ -152,13 +211,16 @@ unsigned ScanHex(const char* text, size_t n) noexcept {
     return value;
 }
 
-// A host-heap buffer that doubles when full.
-template <class T>
+// A buffer that starts in the reader's frame and moves to the host heap,
+// doubling, when a value outgrows it. It is working memory of one call: a
+// short value needs no host block at all.
+template <class T, size_t Local>
 class GrowingBuffer final {
 public:
-    explicit GrowingBuffer(uint64_t capacity)
-        : data_(static_cast<T*>(QEL_T_MT::HostAlloc(capacity * sizeof(T)))), capacity_(capacity) {}
-    ~GrowingBuffer() { QEL_T_MT::host::Free(data_); }
+    GrowingBuffer() noexcept = default;
+    ~GrowingBuffer() {
+        if (data_ != local_) QEL_T_MT::host::Free(data_);
+    }
     GrowingBuffer(const GrowingBuffer&) = delete;
     GrowingBuffer& operator=(const GrowingBuffer&) = delete;
 
@@ -166,29 +228,36 @@ public:
         uint64_t capacity = capacity_;
         while (capacity < atLeast) capacity *= 2;
         if (capacity == capacity_) return;
-        data_ = static_cast<T*>(QEL_T_MT::HostRealloc(data_, capacity * sizeof(T)));
+        if (data_ == local_) {
+            auto* grown = static_cast<T*>(QEL_T_MT::HostAlloc(capacity * sizeof(T)));
+            std::memcpy(grown, local_, capacity_ * sizeof(T));
+            data_ = grown;
+        } else {
+            data_ = static_cast<T*>(QEL_T_MT::HostRealloc(data_, capacity * sizeof(T)));
+        }
         capacity_ = capacity;
     }
     T* data() noexcept { return data_; }
     uint64_t capacity() const noexcept { return capacity_; }
 
 private:
-    T* data_;
-    uint64_t capacity_;
+    T local_[Local];
+    T* data_ = local_;
+    uint64_t capacity_ = Local;
 };
 
 }  // namespace
 
-CPOSObject ReadNumber(Version10&, ICharStream& in) {
+NewValue ReadNumber(Version10&, ICharStream& in) {
     char text[64];
     const uint32_t n = in.GetChars(text, 63, false, false);
     text[n] = '\0';
     if (n < 1 || n > 62 || std::strspn(text, "+-0123456789.Ee") < n) throw POSException("malformed number");
-    return CPOSNumber::New(NPOSObjectImpl::ParseDecimal(text, text + n));
+    return NewValue{MakeObject<NPOSObjectImpl::Number>(NPOSObjectImpl::ParseDecimal(text, text + n)), {}};
 }
 
-CPOSObject ReadString(Version10&, ICharStream& in) {
-    GrowingBuffer<char> text(32);
+NewValue ReadString(Version10&, ICharStream& in) {
+    GrowingBuffer<char, 256> text;
     uint64_t length = 0;
     for (;;) {
         const uint64_t room = text.capacity() - length;
@@ -197,11 +266,11 @@ CPOSObject ReadString(Version10&, ICharStream& in) {
         text.Grow(text.capacity() * 2);
     }
     text.data()[length] = '\0';  // a NUL from an escape ends the text there
-    return CPOSString(text.data());
+    return NewValue{nullptr, QELStringAtomRef(text.data())};
 }
 
-CPOSObject ReadUnicode(Version10&, ICharStream& in) {
-    GrowingBuffer<uint16_t> units(32);
+NewValue ReadUnicode(Version10&, ICharStream& in) {
+    GrowingBuffer<uint16_t, 128> units;
     uint64_t count = 0;
     for (;;) {
         char digits[4];
@@ -212,96 +281,33 @@ CPOSObject ReadUnicode(Version10&, ICharStream& in) {
         units.data()[count++] = static_cast<uint16_t>(ScanHex(digits, 2) << 8 | ScanHex(digits + 2, 2));
     }
     units.data()[count] = 0;
-    return CPOSUnicodeString::New(units.data());
+    return NewValue{MakeObject<NPOSObjectImpl::UnicodeString>(units.data()), {}};
 }
 
-CPOSObject ReadRawPointer(Version10&, ICharStream&) {
+NewValue ReadRawPointer(Version10&, ICharStream&) {
     throw POSException("Cannot meaningfully read in a raw pointer (write is for debugging only)");
 }
 
-namespace {
-
-// The type name and the size come as parts; the bytes follow as hex digits.
-class BinDataParts final : public PartsReader {
-public:
-    bool Take(CPOSObject part, ICharStream& in, CPOSObject& done) override {
-        if (typeName_.empty()) {
-            typeName_ = CPOSString(part, Lookup::Strict);
-            return false;
-        }
-        const CPOSNumber sizeValue(part, Lookup::Strict);
-        done = Bytes(in, sizeValue.Get());
-        return true;
+NewValue ReadBinDataBytes(ICharStream& in, QELStringAtomRef typeName, double size) {
+    // Truncated toward zero; the low 32 bits are the count.
+    const int64_t whole = !(size == size) ? 0
+                          : size >= 9.2e18 ? INT64_MAX
+                          : size <= -9.2e18 ? INT64_MIN
+                                            : static_cast<int64_t>(size);
+    const auto count = static_cast<uint32_t>(static_cast<uint64_t>(whole));
+    // The bytes grow as they arrive, so that a hostile size cannot claim
+    // memory that the data does not back.
+    GrowingBuffer<unsigned char, 256> bytes;
+    for (uint32_t i = 0; i < count; ++i) {
+        char digits[2];
+        in.GetChars(digits, 2, true, true);
+        if (i >= bytes.capacity()) bytes.Grow(std::min<uint64_t>(bytes.capacity() * 2, count));
+        bytes.data()[i] = static_cast<unsigned char>(ScanHex(digits, 2) & 0xFF);
     }
-
-private:
-    CPOSObject Bytes(ICharStream& in, double size) const {
-        // Truncated toward zero; the low 32 bits are the count.
-        const int64_t whole = !(size == size) ? 0
-                              : size >= 9.2e18 ? INT64_MAX
-                              : size <= -9.2e18 ? INT64_MIN
-                                                : static_cast<int64_t>(size);
-        const auto count = static_cast<uint32_t>(static_cast<uint64_t>(whole));
-        // The bytes grow as they arrive, so that a hostile size cannot claim
-        // memory that the data does not back.
-        GrowingBuffer<unsigned char> bytes(count < 4096 ? (count == 0 ? 1 : count) : 4096);
-        for (uint32_t i = 0; i < count; ++i) {
-            char digits[2];
-            in.GetChars(digits, 2, true, true);
-            if (i >= bytes.capacity()) bytes.Grow(std::min<uint64_t>(bytes.capacity() * 2, count));
-            bytes.data()[i] = static_cast<unsigned char>(ScanHex(digits, 2) & 0xFF);
-        }
-        char byte;
-        while (in.GetChar(byte))
-            if (byte != ' ') throw POSException("Unexpected chars after binary data");
-        return CPOSBinData::New(typeName_.Get(), bytes.data(), count);
-    }
-
-    CPOSString typeName_;
-};
-
-class ArrayParts final : public PartsReader {
-public:
-    bool Take(CPOSObject part, ICharStream&, CPOSObject& done) override {
-        if (part.empty()) {
-            done = array_;
-            return true;
-        }
-        array_.Append(part);
-        return false;
-    }
-
-private:
-    CPOSArray array_ = CPOSArray::New();
-};
-
-// The parts alternate: a key, then its value.
-class DictParts final : public PartsReader {
-public:
-    bool Take(CPOSObject part, ICharStream&, CPOSObject& done) override {
-        if (key_.empty()) {
-            if (part.empty()) {
-                done = dict_;
-                return true;
-            }
-            key_ = CPOSString(part, Lookup::Strict);
-            return false;
-        }
-        if (part.empty()) throw POSException("missing dictionary value");
-        dict_.Put(key_.Get(), part);
-        key_.Reset();
-        return false;
-    }
-
-private:
-    CPOSDict dict_ = CPOSDict::New();
-    CPOSString key_;
-};
-
-}  // namespace
-
-std::unique_ptr<PartsReader> ReadBinDataParts() { return std::make_unique<BinDataParts>(); }
-std::unique_ptr<PartsReader> ReadArrayParts() { return std::make_unique<ArrayParts>(); }
-std::unique_ptr<PartsReader> ReadDictParts() { return std::make_unique<DictParts>(); }
+    char byte;
+    while (in.GetChar(byte))
+        if (byte != ' ') throw POSException("Unexpected chars after binary data");
+    return NewValue{MakeObject<NPOSObjectImpl::BinData>(std::move(typeName), bytes.data(), count), {}};
+}
 
 }  // namespace NPOSStreamerImpl::NTypeAImpl

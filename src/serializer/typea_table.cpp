@@ -1,11 +1,13 @@
 // The TypeA kind table, searched by object kind when writing and by
 // opening character when reading.
-#include "frame/guards.h"
+#include <array>
+
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
 
 namespace {
+
 // Escape pairs, raw byte then escaped byte.
 constexpr char kNumberEscapes[] = "\\\\  ";
 constexpr char kStringEscapes[] = "\\\\\"\"\nn\rr\tt";
@@ -14,26 +16,49 @@ constexpr char kBinDataEscapes[] = "\\\\}}";
 constexpr char kArrayEscapes[] = "\\\\]]";
 constexpr char kDictEscapes[] = "\\\\>>";
 constexpr char kTopLevelEscapes[] = "\\\\";
-}  // namespace
 
-const StreamParams kTopLevelParams = {0, '\0', kTopLevelEscapes, true};
-
-const KindRow kKinds[kKindCount] = {
-    {{'#', ' ', kNumberEscapes, true}, &WriteNumber, &ReadNumber, nullptr, nullptr},
-    {{'"', '"', kStringEscapes, true}, &WriteString, &ReadString, nullptr, nullptr},
-    {{'`', '`', kUnicodeEscapes, true}, &WriteUnicode, &ReadUnicode, nullptr, nullptr},
-    {{'{', '}', kBinDataEscapes, true}, &WriteBinData, nullptr, nullptr, &ReadBinDataParts},
-    {{'$', ' ', kNumberEscapes, true}, &WriteRawPointer, &ReadRawPointer, nullptr, nullptr},
-    {{'[', ']', kArrayEscapes, true}, nullptr, nullptr, &WriteArrayParts, &ReadArrayParts},
-    {{'<', '>', kDictEscapes, true}, nullptr, nullptr, &WriteDictParts, &ReadDictParts},
+// Bytes outside printable ASCII, and DEL, are written in octal, except tab,
+// line feed and carriage return; a raw byte of a pair is escaped.
+template <const char* Escapes>
+struct WriterForms final {
+    std::array<ByteForm, 256> forms{};
+    std::array<char, 256> escaped{};
+    constexpr WriterForms() {
+        for (unsigned b = 0; b < 256; ++b) {
+            const bool printable = b >= 0x20 && b <= 0x7E;
+            forms[b] = b == 0x7F || (!printable && b != '\t' && b != '\n' && b != '\r') ? ByteForm::Octal
+                                                                                          : ByteForm::Plain;
+        }
+        for (const char* pair = Escapes; pair[0] != '\0'; pair += 2) {
+            const auto raw = static_cast<unsigned char>(pair[0]);
+            if (forms[raw] == ByteForm::Octal) continue;  // octal comes first
+            forms[raw] = ByteForm::Escaped;
+            escaped[raw] = pair[1];
+        }
+    }
 };
 
-NestedValue::NestedValue(Version10& streamer, CharStream& stream, const StreamParams& params)
-    : level_(streamer.depth, QEL_T_MT::POSException(NPOSObjectImpl::kTooDeep)),
-      stream_(stream),
-      saved_(stream.params) {
-    stream.params = params;
+template <const char* Escapes>
+constexpr WriterForms<Escapes> kForms{};
+
+template <const char* Escapes>
+constexpr StreamParams Params(char open, char close) {
+    return {open, close, Escapes, true, kForms<Escapes>.forms.data(), kForms<Escapes>.escaped.data()};
 }
+
+}  // namespace
+
+const StreamParams kTopLevelParams = Params<kTopLevelEscapes>(0, '\0');
+
+const KindRow kKinds[kKindCount] = {
+    {Params<kNumberEscapes>('#', ' '), &WriteNumber, &ReadNumber},
+    {Params<kStringEscapes>('"', '"'), &WriteString, &ReadString},
+    {Params<kUnicodeEscapes>('`', '`'), &WriteUnicode, &ReadUnicode},
+    {Params<kBinDataEscapes>('{', '}'), &WriteBinData, nullptr},
+    {Params<kNumberEscapes>('$', ' '), &WriteRawPointer, &ReadRawPointer},
+    {Params<kArrayEscapes>('[', ']'), nullptr, nullptr},
+    {Params<kDictEscapes>('<', '>'), nullptr, nullptr},
+};
 
 const KindRow* Version10::FindReader(char open) {
     for (const KindRow& row : kKinds)
@@ -41,20 +66,20 @@ const KindRow* Version10::FindReader(char open) {
     return nullptr;
 }
 
-const KindRow* Version10::FindWriter(const CPOSObject& object) {
-    using namespace QEL_T_MT;
-    const QELContainerHandle h = object.handle();
-    // A handle that is no property object is reported by the first kind
-    // test, which then fails the whole call: one report, not seven.
-    auto is = [h](auto proc) { return Checked([&] { return proc(h); }) != 0; };
-    if (is(POSClientProc<contract::POSNumberInterface::IsPOSNumber>())) return &kKinds[kNumber];
-    if (is(POSClientProc<contract::POSStringInterface::IsPOSString>())) return &kKinds[kString];
-    if (is(POSClientProc<contract::POSUnicodeStringInterface::IsPOSUnicodeString>())) return &kKinds[kUnicode];
-    if (is(POSClientProc<contract::POSBinDataInterface::IsPOSBinData>())) return &kKinds[kBinData];
-    if (is(POSClientProc<contract::POSRawPointerInterface::IsPOSRawPointer>())) return &kKinds[kRawPointer];
-    if (is(POSClientProc<contract::POSArrayInterface::IsPOSArray>())) return &kKinds[kArray];
-    if (is(POSClientProc<contract::POSDictInterface::IsPOSDict>())) return &kKinds[kDict];
-    return nullptr;
+const KindRow& Version10::FindWriter(const BaseObject* object) {
+    using NPOSObjectImpl::ObjectKind;
+    if (object != nullptr) {
+        switch (object->Kind()) {
+            case ObjectKind::Number: return kKinds[kNumber];
+            case ObjectKind::String: return kKinds[kString];
+            case ObjectKind::UnicodeString: return kKinds[kUnicode];
+            case ObjectKind::BinData: return kKinds[kBinData];
+            case ObjectKind::RawPointer: return kKinds[kRawPointer];
+            case ObjectKind::Array: return kKinds[kArray];
+            case ObjectKind::Dict: return kKinds[kDict];
+        }
+    }
+    throw QEL_T_MT::POSException("Cannot determine writing params");
 }
 
 }  // namespace NPOSStreamerImpl::NTypeAImpl

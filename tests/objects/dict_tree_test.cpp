@@ -23,7 +23,7 @@ using qelhost::pos::Ref;
 using DictTreeTest = qeltest::WithPOS<qeltest::LinkedLibraryTest>;
 
 const DictTree& TreeOf(const Ref& dict) {
-    return *dynamic_cast<const Dict*>(NPOSObjectImpl::Implementation(dict.get()))->tree;
+    return NPOSObjectImpl::As<Dict>(NPOSObjectImpl::Implementation(dict.get()))->tree;
 }
 
 // What a walk of the tree found: the first broken rule ("" when none), the
@@ -219,7 +219,7 @@ TEST_F(DictTreeTest, InsertionIntoArbitrarilyColouredTrees) {
                 tree.Remove(key.c_str());
                 model.erase(key);
             } else {
-                tree.Put(NPOSObjectImpl::QELStringAtomRef(key.c_str()), NPOSObjectImpl::CPOSObject());
+                tree.Put(NPOSObjectImpl::QELStringAtomRef(key.c_str()), NPOSObjectImpl::QELContainerRef());
                 model[key] = step;
             }
             ASSERT_EQ(Agrees(tree, model, Inspect(tree)), "") << "seed " << seed << ", step " << step;

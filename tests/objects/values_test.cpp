@@ -233,27 +233,39 @@ TEST_F(POSTest, EveryAllocationFailureIsReportedOnceAndLeaksNothing) {
 
 namespace {
 
-// The library's own client classes import the tables back from the host:
-// a table withdrawn and published again is picked up at the next use.
-std::atomic<int> gWrappedNewStrings{0};
-POSStringNewPOSStringProc gOriginalNewString = nullptr;
-QELContainerHandle CountingNewString(const char* text) {
-    ++gWrappedNewStrings;
-    return gOriginalNewString(text);
-}
-
-TEST_F(POSTest, ClientTablesAreImportedAgainWhenTheHostChanges) {
+// The library makes, reads, copies and compares its own objects directly:
+// none of that goes back through the published tables, so a host that
+// withdraws them (or routes them elsewhere) changes nothing of it.
+TEST_F(POSTest, OwnObjectsAreBuiltAndWalkedWithoutThePublishedTables) {
+    std::atomic<int> routed{0};
+    static std::atomic<int>* gRouted = nullptr;
+    gRouted = &routed;
     using Strings = contract::POSStringInterface;
-    gOriginalNewString = pos().Proc<Strings::NewPOSString>();
+    static POSStringNewPOSStringProc gNewString = nullptr;
+    gNewString = pos().Proc<Strings::NewPOSString>();
+    const auto counting = +[](const char* text) -> QELContainerHandle {
+        ++*gRouted;
+        return gNewString(text);
+    };
     host().Withdraw(Strings::kName);
     qeltest::RegisterRows(host(), Strings::kName,
-                          contract::Publication(contract::Publish<Strings::NewPOSString>(&CountingNewString),
+                          contract::Publication(contract::Publish<Strings::NewPOSString>(counting),
                                                 contract::Publish<Strings::IsPOSString>(pos().Proc<Strings::IsPOSString>()),
                                                 contract::Publish<Strings::Get>(pos().Proc<Strings::Get>())));
-    gWrappedNewStrings = 0;
-    const Ref doc = pos().FromText("[a b (c d)]");
+    for (const char* name : {contract::POSNumberInterface::kName, contract::POSArrayInterface::kName,
+                             contract::POSDictInterface::kName, contract::POSDictIteratorInterface::kName})
+        host().Withdraw(name);
+
+    const Ref doc = pos().FromText("<a [1 (two) `0041`] b <c 3.5 d [x <e y>]>>");
     ASSERT_TRUE(doc);
-    EXPECT_EQ(gWrappedNewStrings, 3) << "the parser made its strings through the new table";
+    EXPECT_EQ(routed, 0) << "the parser made its strings itself";
+    EXPECT_EQ(Text(doc), "<a [1 two `0041`] b <c 3.5 d [x <e y>]>>");
+    const Ref copy = pos().Clone(doc);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy.get(), doc.get());
+    EXPECT_TRUE(pos().IsEqual(copy, doc));
+    EXPECT_EQ(pos().DeepGet(copy, "b.d[1].e").get(), pos().DeepGet(doc, "b.d[1].e").get()) << "scalars are shared";
+    EXPECT_EQ(TakeReports(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -35,10 +35,11 @@ StructValidator::StructValidator(const CPOSObject& schema) : schema_(schema) {
     for (unsigned k = 0; k < kKeywordCount; ++k) keywords_[k] = QELStringAtomRef(kKeywordTexts[k]);
 }
 
-void StructValidator::RegisterCheck(const QELStringAtomRef& typeName, QELCheckProc proc, void* clientData) {
+void StructValidator::RegisterCheck(const QELStringAtomRef& typeName, QELCheckProc proc, void* clientData,
+                                    CheckOrigin origin) {
     // Assigning over an existing entry keeps its key: the new name's atom
     // would equal it anyway, and the reference taken here is dropped with it.
-    checks_.insert_or_assign(typeName, CheckEntry{proc, clientData});
+    checks_.insert_or_assign(typeName, CheckEntry{proc, clientData, origin});
 }
 
 const StructValidator::CheckEntry* StructValidator::FindCheck(const QELStringAtomRef& typeName) const {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -106,6 +107,8 @@ private:
         std::variant<std::monostate, ArrayState, DictState, SetState> branch;
         int32_t failures = 0;
     };
+    // Levels move when the vector grows; a copy would take references.
+    static_assert(std::is_nothrow_move_constructible_v<Level>);
 
     void Push(const TypeRef& type, const OwnValue& value);
     void Begin(Level& level);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "frame/errors.h"
@@ -50,6 +51,14 @@ void AppendPrefixed(const CPOSArray& dest, const CPOSArray& source, const CPOSSt
         const CPOSString line(source.GetAt(i, Lookup::Strict), Lookup::Strict);
         dest.Append(FormatIntoPOSString("%s %s", head, line.Get()));
     }
+}
+
+const char* BufferText(const QEL_T_MT::QELSharedBuffRef& buffer) {
+    char* text = buffer.Data();
+    const uint64_t size = buffer.Size();
+    if (text == nullptr || size == 0) return "";
+    if (std::memchr(text, '\0', size) == nullptr) text[size - 1] = '\0';
+    return text;
 }
 
 int32_t TruncateToInt32(double value) noexcept {

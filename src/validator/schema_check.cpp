@@ -99,7 +99,9 @@ bool StructValidator::ValidateSchema(const CPOSObject& schema, QELReportProc rep
     const CPOSDict meta = NewMetaSchema();
     const CPOSDict known = KnownTypeNames(schema);
     StructValidator checker(meta);
-    checker.RegisterCheck(QELStringAtomRef("TypeName"), &TypeNameCheck, const_cast<CPOSDict*>(&known));
+    // Reads the table and writes its buffer, nothing else.
+    checker.RegisterCheck(QELStringAtomRef("TypeName"), &TypeNameCheck, const_cast<CPOSDict*>(&known),
+                          CheckOrigin::Library);
     return checker.Validate(schema, QELStringAtomRef("StructSchema"), report);
 }
 

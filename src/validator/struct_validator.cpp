@@ -1,8 +1,11 @@
 #include "validator/struct_validator.h"
 
 #include <iterator>
+#include <optional>
 
 #include "frame/guards.h"
+#include "validator/direct_walk.h"
+#include "validator/messages.h"
 #include "validator/walk.h"
 
 namespace NPOSValidatorImpl {
@@ -35,10 +38,11 @@ StructValidator::StructValidator(const CPOSObject& schema) : schema_(schema) {
     for (unsigned k = 0; k < kKeywordCount; ++k) keywords_[k] = QELStringAtomRef(kKeywordTexts[k]);
 }
 
-void StructValidator::RegisterCheck(const QELStringAtomRef& typeName, QELCheckProc proc, void* clientData) {
+void StructValidator::RegisterCheck(const QELStringAtomRef& typeName, QELCheckProc proc, void* clientData,
+                                    CheckOrigin origin) {
     // Assigning over an existing entry keeps its key: the new name's atom
     // would equal it anyway, and the reference taken here is dropped with it.
-    checks_.insert_or_assign(typeName, CheckEntry{proc, clientData});
+    checks_.insert_or_assign(typeName, CheckEntry{proc, clientData, origin});
 }
 
 const StructValidator::CheckEntry* StructValidator::FindCheck(const QELStringAtomRef& typeName) const {
@@ -47,16 +51,24 @@ const StructValidator::CheckEntry* StructValidator::FindCheck(const QELStringAto
 }
 
 bool StructValidator::Validate(const CPOSObject& value, const QELStringAtomRef& typeName, QELReportProc report) {
-    const CPOSArray lines = CPOSArray::New();
-    if (Walk(*this).CheckByName(typeName, value, lines) == 0) return true;
+    LineList lines;
+    int32_t failures = 0;
+    if (const std::optional<int32_t> direct = DirectWalk(*this, typeName, value, lines))
+        failures = *direct;
+    else
+        failures = Walk(*this).CheckByName(typeName, value, lines.Array());
+    if (failures == 0) return true;
     if (report == nullptr) {
         // Through the host like any client: the lines reach no one.
         const auto dump = QEL_T_MT::POSClientProc<qelutils::contract::POSObjectStatics::DebugDump>();
-        QEL_T_MT::Checked([&] { dump(lines.handle()); });
+        const CPOSArray& all = lines.Array();
+        QEL_T_MT::Checked([&] { dump(all.handle()); });
         return false;
     }
-    const uint32_t count = lines.Count();
-    for (uint32_t i = 0; i < count; ++i) report(CPOSString(lines.GetAt(i, Lookup::Strict), Lookup::Strict).Get());
+    if (lines.empty()) return false;
+    const CPOSArray& all = lines.Array();
+    const uint32_t count = all.Count();
+    for (uint32_t i = 0; i < count; ++i) report(CPOSString(all.GetAt(i, Lookup::Strict), Lookup::Strict).Get());
     return false;
 }
 

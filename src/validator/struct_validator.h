@@ -33,11 +33,16 @@ public:
     virtual bool Validate(const CPOSObject& value, const QELStringAtomRef& typeName, QELReportProc report) = 0;
 };
 
+// Who registered a check procedure. The library's own procedures change
+// nothing that a walk reads; a client's may change anything.
+enum class CheckOrigin : uint8_t { Client, Library };
+
 class StructValidator final : public BaseValidator {
 public:
     struct CheckEntry final {
         QELCheckProc proc = nullptr;
         void* clientData = nullptr;
+        CheckOrigin origin = CheckOrigin::Client;
     };
 
     // Shares the schema (one reference for the validator's life); examines
@@ -50,7 +55,8 @@ public:
     bool Validate(const CPOSObject& value, const QELStringAtomRef& typeName, QELReportProc report) override;
 
     // A later registration for an equal name replaces the earlier one.
-    void RegisterCheck(const QELStringAtomRef& typeName, QELCheckProc proc, void* clientData);
+    void RegisterCheck(const QELStringAtomRef& typeName, QELCheckProc proc, void* clientData,
+                       CheckOrigin origin);
     // The entry for the name, or null.
     const CheckEntry* FindCheck(const QELStringAtomRef& typeName) const;
 

@@ -64,7 +64,7 @@ void RegisterCallbackProc(QELContainerHandle validator, QELStringAtom typeName, 
         const QELStringAtomRef type = TypeNameRef(typeName);
         auto* structural = dynamic_cast<StructValidator*>(&ValidatorOf(validator));
         if (structural == nullptr) throw ::DWEException("Not a structural validator");
-        structural->RegisterCheck(type, check, clientData);
+        structural->RegisterCheck(type, check, clientData, CheckOrigin::Client);
     });
 }
 

@@ -1,11 +1,9 @@
 #include "validator/walk.h"
 
-#include <array>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "frame/errors.h"
 #include "frame/guards.h"
@@ -13,6 +11,7 @@
 #include "objects/heap_stack.h"
 #include "objects/nesting.h"
 #include "validator/messages.h"
+#include "validator/texts.h"
 
 namespace NPOSValidatorImpl {
 
@@ -26,30 +25,6 @@ using QEL_T_MT::CPOSUnicodeString;
 using QEL_T_MT::QELSharedBuffRef;
 
 namespace {
-
-// The refusal names the bound it met: a union or intersection that names
-// itself reaches it without consuming the value.
-constexpr auto TooDeepText() {
-    constexpr std::string_view head =
-        "Validation nested too deep: a union or intersection that refers to itself, or a value nested more than ";
-    constexpr std::string_view tail = " levels";
-    std::array<char, head.size() + 10 + tail.size() + 1> text{};  // zero-filled: ends in a NUL
-    size_t n = 0;
-    for (const char c : head) text[n++] = c;
-    char digits[10] = {};
-    size_t count = 0;
-    for (unsigned v = NPOSObjectImpl::kMaxNesting; v != 0; v /= 10) digits[count++] = static_cast<char>('0' + v % 10);
-    while (count > 0) text[n++] = digits[--count];
-    for (const char c : tail) text[n++] = c;
-    return text;
-}
-constexpr auto kTooDeep = TooDeepText();
-
-constexpr uint64_t kCheckBufferSize = 1024;
-
-// Binary data's bounds use the string messages, as the format always has.
-constexpr const char kStringBelow[] = "String length below mininum value %d";
-constexpr const char kStringAbove[] = "String length above maximum value %d";
 
 // Appends one line made from a fixed text; counts one broken rule.
 int32_t Fail(const CPOSArray& lines, const char* text) {
@@ -69,15 +44,6 @@ CPOSDict Definition(const CPOSObject& schema, QELStringAtom type) {
     QELContainerHandle found = get(schema.handle(), type);
     if (found == nullptr) return CPOSDict();
     return CPOSDict(CPOSObject(found), Lookup::Quiet);
-}
-
-// The text a check procedure left in its buffer, never read past the end.
-const char* BufferText(const QELSharedBuffRef& buffer) {
-    char* text = buffer.Data();
-    const uint64_t size = buffer.Size();
-    if (text == nullptr || size == 0) return "";
-    if (std::memchr(text, '\0', size) == nullptr) text[size - 1] = '\0';
-    return text;
 }
 
 // True when some member of the list has exactly the text; every member must
@@ -171,7 +137,7 @@ protected:
 // One check of a value against a type name, counted by its guard.
 struct Walk::Level final {
     Level(unsigned& depth, const QELStringAtomRef& type, const CPOSObject& value, const CPOSArray& lines)
-        : nesting(depth, DWEException(kTooDeep.data())), type(type), value(value), lines(lines) {}
+        : nesting(depth, DWEException(text::kTooDeep.data())), type(type), value(value), lines(lines) {}
     Level(const Level&) = delete;
     Level& operator=(const Level&) = delete;
 
@@ -197,13 +163,13 @@ public:
                 case Stage::Start:
                     array_ = CPOSArray(value_, Lookup::Quiet);
                     if (array_.empty()) {
-                        failures_ = Fail(lines_, "Array object expected");
+                        failures_ = Fail(lines_, text::kArrayExpected);
                         return false;
                     }
                     count_ = array_.Count();
                     failures_ = walk_.CheckLength(definition_, static_cast<double>(count_), lines_,
-                                                  "Array length below mininum value %d",
-                                                  "Array length above maximum value");
+                                                  text::kArrayBelow,
+                                                  text::kArrayAbove);
                     memberType_ = definition_.Get(walk_.validator_.keyword(Keyword::MemberType).atom(), Lookup::Quiet);
                     stage_ = Stage::Positional;
                     if (const CPOSString every(memberType_, Lookup::Quiet); !every.empty()) {
@@ -225,7 +191,7 @@ public:
                     positional_ = CPOSArray(memberType_, Lookup::Quiet);
                     if (positional_.empty()) return false;
                     if (positional_.Count() != count_) {
-                        failures_ += Fail(lines_, "Heterogenous array object size did not match type array size");
+                        failures_ += Fail(lines_, text::kPositionalSize);
                         return false;
                     }
                     index_ = 0;
@@ -243,7 +209,7 @@ public:
     }
 
     void Take(int32_t failures) override {
-        TakePrefixed(failures, "[%d]:", static_cast<int>(index_));
+        TakePrefixed(failures, text::kMemberPrefix, static_cast<int>(index_));
         member_.Reset();
         if (stage_ == Stage::EachPosition) type_ = QELStringAtomRef();
         ++index_;
@@ -307,7 +273,7 @@ public:
                     if (AskListed(listed_++ == 0 ? Keyword::Required : Keyword::Optional)) return true;
                     break;
                 case Stage::Unknown:
-                    if (!known_) failures_ += Fail(lines_, FormatIntoPOSString("Unknown member %s", key_));
+                    if (!known_) failures_ += Fail(lines_, FormatIntoPOSString(text::kUnknownMember, key_));
                     member_.Reset();
                     entries_->Next();
                     stage_ = Stage::Member;
@@ -319,17 +285,17 @@ public:
     void Take(int32_t failures) override {
         switch (asked_) {
             case Asked::Key:
-                TakePrefixed(failures, "%s (key, type != %s):", key_, keyTypeName_.text());
+                TakePrefixed(failures, text::kKeyPrefix, key_, keyTypeName_.text());
                 keyString_.Reset();
                 known_ = true;
                 break;
             case Asked::Value:
-                TakePrefixed(failures, "%s (value, type != %s):", key_, valueTypeName_.text());
+                TakePrefixed(failures, text::kValuePrefix, key_, valueTypeName_.text());
                 break;
             case Asked::Required:
             case Asked::Optional:
                 TakePrefixed(failures,
-                             asked_ == Asked::Required ? "%s (required, type != %s):" : "%s (optional, type != %s):",
+                             asked_ == Asked::Required ? text::kRequiredPrefix : text::kOptionalPrefix,
                              key_, typeText_.Get());
                 listedType_ = QELStringAtomRef();
                 typeText_.Reset();
@@ -346,7 +312,7 @@ private:
     bool Start() {
         dict_ = CPOSDict(value_, Lookup::Quiet);
         if (dict_.empty()) {
-            failures_ = Fail(lines_, "Dict object expected");
+            failures_ = Fail(lines_, text::kDictExpected);
             return false;
         }
         int32_t missing = 0;
@@ -355,7 +321,7 @@ private:
             for (it.Begin(); !it.IsDone(); it.Next()) {
                 const char* key = it.CurKey();
                 if (dict_.Get(key, Lookup::Quiet).empty())
-                    missing += Fail(lines_, FormatIntoPOSString("Missing required member %s", key));
+                    missing += Fail(lines_, FormatIntoPOSString(text::kMissing, key));
             }
         }
         if (missing != 0) {
@@ -420,7 +386,7 @@ public:
             return true;
         }
         // No alternative accepted: one broken rule, however many lines.
-        AppendPrefixed(lines_, tried_, CPOSString("Not a valid union type:"));
+        AppendPrefixed(lines_, tried_, CPOSString(text::kNotAUnion));
         failures_ = 1;
         return false;
     }
@@ -432,7 +398,7 @@ public:
             accepted_ = true;
             return;
         }
-        AppendPrefixed(tried_, nested_.lines, FormatIntoPOSString("Trying %s:", name_.Get()));
+        AppendPrefixed(tried_, nested_.lines, FormatIntoPOSString(text::kTrying, name_.Get()));
         nested_.lines.Reset();
         ++index_;
     }
@@ -467,7 +433,7 @@ public:
     }
 
     void Take(int32_t failures) override {
-        TakePrefixed(failures, "Failed intersection type %s:", name_.Get());
+        TakePrefixed(failures, text::kFailedIntersection, name_.Get());
         type_ = QELStringAtomRef();
         ++index_;
     }
@@ -522,13 +488,13 @@ void Walk::Begin(Level& level) {
     const CPOSDict& definition = level.definition;
     if (definition.empty()) {
         level.failures =
-            Fail(level.lines, FormatIntoPOSString("Schema not applicable, no definition for %s", level.type.text()));
+            Fail(level.lines, FormatIntoPOSString(text::kNoDefinition, level.type.text()));
         return;
     }
     const CPOSString category = Get<CPOSString>(definition, Keyword::Category);
     if (category.empty()) {
         const std::string message =
-            std::string("Malformed schema definition for ") + level.type.text() + ", no category";
+            std::string(text::kNoCategoryHead) + level.type.text() + text::kNoCategoryTail;
         QEL_T_MT::ThrowQELError(message.c_str(), "", 0);
     }
     const QELStringAtomRef word(category.Get());
@@ -557,7 +523,7 @@ void Walk::Begin(Level& level) {
     } else if (Is(c, Keyword::Intersection)) {
         level.branch = std::make_unique<IntersectionBranch>(*this, definition, value, lines);
     } else {
-        throw DWEException("Unknown category in schema");
+        throw DWEException(text::kUnknownCategory);
     }
 }
 
@@ -586,33 +552,33 @@ Walk::BuiltIn Walk::CheckBuiltIn(const char* type, const CPOSObject& value, cons
     if (Is(type, Keyword::Bool)) {
         if (const CPOSNumber number(value, Lookup::Quiet); !number.empty()) {
             const double x = number.Get();
-            return verdict(x == 0.0 || x == 1.0, "BOOL was a number unequal to zero or one");
+            return verdict(x == 0.0 || x == 1.0, text::kBoolNumber);
         }
         if (const CPOSString string(value, Lookup::Quiet); !string.empty()) {
             const QELStringAtomRef word(string.Get());
             return verdict(Is(word.text(), Keyword::True) || Is(word.text(), Keyword::False),
-                           "BOOL was not a valid string (true/false)");
+                           text::kBoolString);
         }
-        return verdict(false, "Expected BOOL was of invalid type");
+        return verdict(false, text::kBoolKind);
     }
     if (Is(type, Keyword::Int)) {
         if (const CPOSNumber number(value, Lookup::Quiet); !number.empty()) {
             const double x = number.Get();
-            return verdict(static_cast<double>(TruncateToInt32(x)) == x, "INT was not a whole number");
+            return verdict(static_cast<double>(TruncateToInt32(x)) == x, text::kIntWhole);
         }
-        return verdict(false, "Expected INT was of invalid type");
+        return verdict(false, text::kIntKind);
     }
-    if (Is(type, Keyword::Real)) return verdict(!CPOSNumber(value, Lookup::Quiet).empty(), "Expected REAL was of invalid type");
+    if (Is(type, Keyword::Real)) return verdict(!CPOSNumber(value, Lookup::Quiet).empty(), text::kRealKind);
     if (Is(type, Keyword::String))
-        return verdict(!CPOSString(value, Lookup::Quiet).empty(), "Expected STRING was of invalid type");
+        return verdict(!CPOSString(value, Lookup::Quiet).empty(), text::kStringKind);
     if (Is(type, Keyword::UnicodeString))
-        return verdict(!CPOSUnicodeString(value, Lookup::Quiet).empty(), "Expected UNICODESTRING was of invalid type");
+        return verdict(!CPOSUnicodeString(value, Lookup::Quiet).empty(), text::kUnicodeStringKind);
     if (Is(type, Keyword::BinData))
-        return verdict(!CPOSBinData(value, Lookup::Quiet).empty(), "Expected BINDATA was of invalid type");
+        return verdict(!CPOSBinData(value, Lookup::Quiet).empty(), text::kBinDataKind);
     if (Is(type, Keyword::RawPtr))
-        return verdict(!CPOSRawPointer(value, Lookup::Quiet).empty(), "Expected RAWPTR was of invalid type");
+        return verdict(!CPOSRawPointer(value, Lookup::Quiet).empty(), text::kRawPtrKind);
     if (Is(type, Keyword::QelObjRef) || Is(type, Keyword::ZuBaseObjRef) || Is(type, Keyword::QelErrorObjRef))
-        return verdict(!CPOSRawPointer(value, Lookup::Quiet).empty(), "Expected OBJREF was of invalid type");
+        return verdict(!CPOSRawPointer(value, Lookup::Quiet).empty(), text::kObjRefKind);
     return BuiltIn::NotBuiltIn;
 }
 
@@ -623,15 +589,15 @@ int32_t Walk::CheckNumber(Keyword category, const CPOSDict& definition, const CP
     int32_t failures = 0;
     // Each bound on its own; a comparison with NaN is false.
     if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::Min); !b.empty() && x < b.Get())
-        failures += Fail(lines, FormatIntoPOSString("Number below mininum value %f", SinglePrecision(b.Get())));
+        failures += Fail(lines, FormatIntoPOSString(text::kBelowMin, SinglePrecision(b.Get())));
     if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::Max); !b.empty() && x > b.Get())
-        failures += Fail(lines, FormatIntoPOSString("Number above maximum value %f", SinglePrecision(b.Get())));
+        failures += Fail(lines, FormatIntoPOSString(text::kAboveMax, SinglePrecision(b.Get())));
     if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MinExcl); !b.empty() && x <= b.Get())
         failures += Fail(lines,
-                         FormatIntoPOSString("Number below mininum value %f (exclusive)", SinglePrecision(b.Get())));
+                         FormatIntoPOSString(text::kBelowMinExcl, SinglePrecision(b.Get())));
     if (const CPOSNumber b = Get<CPOSNumber>(definition, Keyword::MaxExcl); !b.empty() && x >= b.Get())
         failures += Fail(lines,
-                         FormatIntoPOSString("Number above maximum value %f (exclusive)", SinglePrecision(b.Get())));
+                         FormatIntoPOSString(text::kAboveMaxExcl, SinglePrecision(b.Get())));
     return failures;
 }
 
@@ -640,13 +606,13 @@ int32_t Walk::CheckString(const CPOSDict& definition, const CPOSObject& value, c
     const char* text = CPOSString(value, Lookup::Strict).Get();
     const size_t length = std::strlen(text);
     const double len = static_cast<double>(length);
-    int32_t failures = CheckLength(definition, len, lines, kStringBelow, kStringAbove);
+    int32_t failures = CheckLength(definition, len, lines, text::kStringBelow, text::kStringAbove);
     if (const CPOSString illegal = Get<CPOSString>(definition, Keyword::IllegalChars);
         !illegal.empty() && std::strcspn(text, illegal.Get()) < length)
-        failures += Fail(lines, FormatIntoPOSString("String contains illegal characters in '%s'", illegal.Get()));
+        failures += Fail(lines, FormatIntoPOSString(text::kIllegalChars, illegal.Get()));
     if (const CPOSArray choices = Get<CPOSArray>(definition, Keyword::OneOf);
         !choices.empty() && !IsOneOf(choices, text))
-        failures += Fail(lines, "String is not one of the enumerated values");
+        failures += Fail(lines, text::kStringNotOneOf);
     return failures;
 }
 
@@ -654,19 +620,19 @@ int32_t Walk::CheckUnicodeString(const CPOSDict& definition, const CPOSObject& v
                                  const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::UnicodeString).text(), value, lines) != BuiltIn::Accepted) return 1;
     const double len = static_cast<double>(UnitCount(CPOSUnicodeString(value, Lookup::Strict).Get()));
-    return CheckLength(definition, len, lines, "Unicode String length below mininum value %d",
-                       "Unicode String length above maximum value %d");
+    return CheckLength(definition, len, lines, text::kUnicodeBelow,
+                       text::kUnicodeAbove);
 }
 
 int32_t Walk::CheckBinData(const CPOSDict& definition, const CPOSObject& value, const CPOSArray& lines) const {
     if (CheckBuiltIn(validator_.keyword(Keyword::BinData).text(), value, lines) != BuiltIn::Accepted) return 1;
     const CPOSBinData data(value, Lookup::Strict);
     const double size = static_cast<double>(data.Size());
-    int32_t failures = CheckLength(definition, size, lines, kStringBelow, kStringAbove);
+    int32_t failures = CheckLength(definition, size, lines, text::kStringBelow, text::kStringAbove);
     if (const CPOSArray choices = Get<CPOSArray>(definition, Keyword::OneOf); !choices.empty()) {
         const char* typeName = data.TypeName();
         if (!IsOneOf(choices, typeName != nullptr ? typeName : ""))
-            failures += Fail(lines, "TypeName is not one of the enumerated values");
+            failures += Fail(lines, text::kTypeNameNotOneOf);
     }
     return failures;
 }

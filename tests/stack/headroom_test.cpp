@@ -77,6 +77,15 @@ public:
         return Summary(CheckSchema(schema));
     }
     using ValidatorTest::NewValidator;
+    // A validator with a check that accepts everything for each of the
+    // schema's types: the walk then goes through the published procedures.
+    Ref NewCheckedValidator(const char* schemaText) {
+        const Ref schema = pos().FromText(schemaText);
+        const Ref validator = NewValidator(schema);
+        for (const std::string& name : pos().Keys(schema))
+            Register(validator, name.c_str(), &qeltest::AcceptAll, nullptr);
+        return validator;
+    }
 
 protected:
     void SetUp() override {
@@ -192,6 +201,13 @@ std::function<Call(HeadroomTest&, int)> Validating(const char* schema, const cha
         };
     };
 }
+std::function<Call(HeadroomTest&, int)> ValidatingWithChecks(const char* schema, const char* type, bool dicts) {
+    return [=](HeadroomTest& t, int levels) -> Call {
+        return [&t, validator = t.NewCheckedValidator(schema), value = t.Chain(levels, dicts), type] {
+            return t.Validated(validator, value, type);
+        };
+    };
+}
 // A schema whose one definition holds a value nested as deep as the text may go.
 Call SchemaChecking(HeadroomTest& t, int levels) {
     return [&t, text = "<T <category int min " + HeadroomTest::ChainText(levels - 2, false) + ">>"] {
@@ -225,6 +241,12 @@ const Path kPaths[] = {
     {"ValidateSelfReferringUnion", Validating("<U <category union set [U]>>", "U", false), kWalkTooDeep,
      kWalkTooDeep},
     {"ValidateSelfReferringIntersection", Validating("<I <category intersection set [int I]>>", "I", false),
+     kWalkTooDeep, kWalkTooDeep},
+    {"ValidateArraysWithChecks", ValidatingWithChecks("<A <category array membertype A>>", "A", false), "ok",
+     kWalkTooDeep},
+    {"ValidateDictionaryMembersWithChecks", ValidatingWithChecks("<D <category dict optional <k D>>>", "D", true),
+     "ok", kWalkTooDeep},
+    {"ValidateSelfReferringUnionWithChecks", ValidatingWithChecks("<U <category union set [U]>>", "U", false),
      kWalkTooDeep, kWalkTooDeep},
     {"CheckSchema", SchemaChecking,
      "rejected, 17 lines, the first: T (value, type != TypeDefn): Not a valid union type: Trying DictDefn: "

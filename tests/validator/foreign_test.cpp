@@ -57,6 +57,33 @@ protected:
         }
         return value;
     }
+    // A value text with the foreign object put in place of the word F
+    // wherever it stands, however deep.
+    Ref Everywhere(const char* text) {
+        const Ref value = Parse(text);
+        Replace(value);
+        return value;
+    }
+    void Replace(const Ref& value) {
+        const auto isF = [&](const Ref& v) { return pos().IsString(v) && pos().GetString(v) == "F"; };
+        if (pos().IsArray(value)) {
+            for (uint32_t i = 0; i < pos().Count(value); ++i) {
+                const Ref member = pos().GetAt(value, i);
+                if (isF(member))
+                    pos().SetAt(value, i, foreign_);
+                else
+                    Replace(member);
+            }
+        } else if (pos().IsDict(value)) {
+            for (const std::string& key : pos().Keys(value)) {
+                const Ref member = pos().Get(value, key.c_str());
+                if (isF(member))
+                    pos().Put(value, key.c_str(), foreign_);
+                else
+                    Replace(member);
+            }
+        }
+    }
     Outcome Serialize(const Ref& value) {
         const Ref stream = Ref::Take(host().NewMemoryStream());
         Outcome o;
@@ -108,6 +135,56 @@ TEST_F(ForeignTest, EveryWalkFailsOnceWithOneReport) {
         EXPECT_EQ(o.result, 0);
         EXPECT_TRUE(o.lines.empty()) << o.lines.front();
         EXPECT_EQ(o.reports.size(), 1u);
+    }
+}
+
+// In a schema, the object fails the walk where the walk reads it, and
+// nowhere else: a part of a definition that the value never leads to is
+// never read, whatever it holds.
+TEST_F(ForeignTest, InASchemaItFailsWhereTheWalkReadsIt) {
+    struct Case {
+        const char* schema;  // F: the foreign object
+        const char* type;
+        const char* value;
+        std::vector<std::string> lines;  // with no report
+        bool reported;                   // one report, no line
+    };
+    const std::vector<Case> cases = {
+        // A bound is read once the value is a number.
+        {"<T <category int min F>>", "T", "x", {"Expected INT was of invalid type"}, false},
+        {"<T <category int min F>>", "T", "5", {}, true},
+        // Choices are read from the first until one is equal.
+        {"<T <category string oneof [a F]>>", "T", "a", {}, false},
+        {"<T <category string oneof [a F]>>", "T", "b", {}, true},
+        // A definition is read when a value meets its name.
+        {"<A <category int> B F>", "A", "1", {}, false},
+        {"<A <category int> B F>", "B", "1", {}, true},
+        {"<A <category array membertype B> B F>", "A", "[]", {}, false},
+        {"<A <category array membertype B> B F>", "A", "[1]", {}, true},
+        // A listed type is read when the value has the member; missing
+        // members hide the others.
+        {"<T <category dict required <n int m F>>>", "T", "<n 1>", {"Missing required member m"}, false},
+        {"<T <category dict required <n int m F>>>", "T", "<n 1 m 2>", {}, true},
+        {"<T <category dict optional <n int m F>>>", "T", "<n 1>", {}, false},
+        // A union's alternatives are read until one accepts.
+        {"<T <category union set [int F]>>", "T", "1", {}, false},
+        {"<T <category union set [int F]>>", "T", "x", {}, true},
+        {"<T <category array membertype [int F]>>", "T", "[1]",
+         {"Heterogenous array object size did not match type array size"}, false},
+        {"<T <category array membertype [int F]>>", "T", "[1 2]", {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.schema) + " " + c.type + " " + c.value);
+        const Outcome o = Check(Everywhere(c.schema), c.type, Parse(c.value));
+        if (c.reported) {
+            EXPECT_EQ(o.result, 0);
+            EXPECT_TRUE(o.lines.empty());
+            EXPECT_EQ(o.reports.size(), 1u);
+        } else if (c.lines.empty()) {
+            EXPECT_TRUE(qeltest::Accepted(o));
+        } else {
+            EXPECT_TRUE(qeltest::Rejected(o, c.lines));
+        }
     }
 }
 

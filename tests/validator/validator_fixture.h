@@ -14,12 +14,18 @@ namespace qeltest {
 inline std::vector<std::string> gCollectedLines;
 inline void CollectLine(const char* line) { gCollectedLines.emplace_back(line != nullptr ? line : "(null)"); }
 
+// A check procedure that accepts everything: registered, it changes no
+// verdict, but the validator can no longer assume that nothing else runs
+// during a walk.
+inline int32_t AcceptAll(QELContainerHandle, QELStringAtom, QELSharedBuffHandle, void*) { return 1; }
+
 class ValidatorTest : public POSTest {
 public:
     struct Outcome {
         int32_t result = -1;
         std::vector<std::string> lines;    // given to the report procedure, in order
         std::vector<std::string> reports;  // given to the host
+        bool operator==(const Outcome&) const = default;
     };
 
 protected:
@@ -59,17 +65,37 @@ protected:
         o.reports = TakeReports();
         return o;
     }
-    // A validator made for the one call.
+    // A validator made for the one call. The call is made twice: as it
+    // stands, and on a second validator with a check procedure that accepts
+    // everything for every name the schema defines, which leaves the verdict
+    // alone but makes the library walk through its published procedures
+    // only. Both must give the same outcome.
     Outcome Check(const Ref& schema, const char* type, const Ref& value) {
         const Ref validator = NewValidator(schema);
         EXPECT_TRUE(validator);
-        return Validate(validator, value, type);
+        const Outcome direct = Validate(validator, value, type);
+        const Ref guarded = NewValidator(schema);
+        EXPECT_TRUE(guarded);
+        if (pos().IsDict(schema))
+            for (const std::string& name : pos().Keys(schema)) Register(guarded, name.c_str(), &AcceptAll, nullptr);
+        EXPECT_TRUE(TakeReports().empty());
+        const Outcome reference = Validate(guarded, value, type);
+        EXPECT_TRUE(direct == reference) << "as it stands:" << Describe(direct) << "\nwith checks:"
+                                         << Describe(reference);
+        return direct;
     }
     Outcome Check(const char* schemaText, const char* type, const Ref& value) {
         return Check(Parse(schemaText), type, value);
     }
     Outcome Check(const char* schemaText, const char* type, const char* valueText) {
         return Check(Parse(schemaText), type, Parse(valueText));
+    }
+
+    static std::string Describe(const Outcome& o) {
+        std::string text = " result " + std::to_string(o.result);
+        for (const std::string& line : o.lines) text += "\n  line: " + line;
+        for (const std::string& report : o.reports) text += "\n  report: " + report;
+        return text;
     }
 
     Outcome CheckSchema(const Ref& schema, bool withReport = true) {

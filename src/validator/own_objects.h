@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <typeinfo>
 
 #include "frame/host_services.h"
 #include "objects/pos_model.h"
@@ -15,7 +14,7 @@ namespace NPOSValidatorImpl {
 
 using QEL_T_MT::QELStringAtomRef;
 
-enum class ValueKind : uint8_t { Number, String, UnicodeString, BinData, RawPointer, Array, Dict };
+using ValueKind = NPOSObjectImpl::ObjectKind;
 
 // One entry of a dictionary of this library; entries go in key order.
 class OwnEntry final {
@@ -50,10 +49,10 @@ struct OwnValue final {
         return As<NPOSObjectImpl::Array>().members[index].handle();
     }
 
-    OwnEntry First() const noexcept { return OwnEntry(NPOSObjectImpl::Leftmost(As<NPOSObjectImpl::Dict>().tree->root)); }
+    OwnEntry First() const noexcept { return OwnEntry(NPOSObjectImpl::Leftmost(As<NPOSObjectImpl::Dict>().tree.root)); }
     // The value under the key, or null.
     QELContainerHandle Find(const char* key) const noexcept {
-        const NPOSObjectImpl::DictNode* node = As<NPOSObjectImpl::Dict>().tree->Find(key);
+        const NPOSObjectImpl::DictNode* node = As<NPOSObjectImpl::Dict>().tree.Find(key);
         return node != nullptr ? node->value.handle() : nullptr;
     }
 
@@ -66,60 +65,16 @@ private:
 
 class OwnObjects final {
 public:
-    // Needs the library's name atoms (a bound library).
-    OwnObjects();
-
     // True, with the value filled in, when the container holds one of this
     // library's property objects as its primary instance.
-    bool Read(QELContainerHandle handle, OwnValue& out) const noexcept {
-        if (handle == nullptr) return false;
-        const QELPrimaryInstanceRecord* record = QEL_T_MT::PrimaryRecord(handle);
-        if (record->implementationName != implementation_) return false;
-        const auto* object = static_cast<const NPOSObjectImpl::BaseObject*>(record->implementationObject);
-        if (object == nullptr || !KindOf(*object, out.kind)) return false;
+    static bool Read(QELContainerHandle handle, OwnValue& out) noexcept {
+        const NPOSObjectImpl::BaseObject* object = NPOSObjectImpl::OwnObject(handle);
+        if (object == nullptr) return false;
         out.handle = handle;
         out.object = object;
+        out.kind = object->Kind();
         return true;
     }
-
-private:
-    struct KindEntry final {
-        const std::type_info* identity;
-        ValueKind kind;
-    };
-
-    // The model's classes are final: the exact class is the kind. Type
-    // identities are compared by address first (one object per class in the
-    // library), by value only when no address matches.
-    static bool KindOf(const NPOSObjectImpl::BaseObject& object, ValueKind& kind) noexcept {
-        const std::type_info& type = typeid(object);
-        for (const KindEntry& entry : kKinds) {
-            if (&type == entry.identity) {
-                kind = entry.kind;
-                return true;
-            }
-        }
-        for (const KindEntry& entry : kKinds) {
-            if (type == *entry.identity) {
-                kind = entry.kind;
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // The most frequent kinds first.
-    static inline const KindEntry kKinds[] = {
-        {&typeid(NPOSObjectImpl::String), ValueKind::String},
-        {&typeid(NPOSObjectImpl::Number), ValueKind::Number},
-        {&typeid(NPOSObjectImpl::Dict), ValueKind::Dict},
-        {&typeid(NPOSObjectImpl::Array), ValueKind::Array},
-        {&typeid(NPOSObjectImpl::BinData), ValueKind::BinData},
-        {&typeid(NPOSObjectImpl::UnicodeString), ValueKind::UnicodeString},
-        {&typeid(NPOSObjectImpl::RawPointer), ValueKind::RawPointer},
-    };
-
-    const char* implementation_;
 };
 
 }  // namespace NPOSValidatorImpl

@@ -121,6 +121,9 @@ int RunCommand(const Command& command, std::vector<std::string> args, Globals gl
     Options options;
     CLI::App app;
     app.set_help_flag("-h,--help");
+    // A path such as /tmp/a.pos names a file on every system (Wine passes
+    // such paths to Windows programs): never a Windows-style option.
+    app.allow_windows_style_options(false);
     command.define(app, options);
     AddGlobals(app, globals);
     try {

@@ -56,8 +56,11 @@ DictTree::~DictTree() {
     }
 }
 
-DictNode* DictTree::Find(const char* key) const noexcept {
-    DictNode* node = root;
+namespace {
+
+// The node of the key below root, or null; keys as a C string or a view.
+template <class Key>
+DictNode* FindBelow(DictNode* node, Key key) noexcept {
     while (node != nullptr) {
         const int c = CompareKeys(key, node->key.text());
         if (c == 0) return node;
@@ -66,15 +69,11 @@ DictNode* DictTree::Find(const char* key) const noexcept {
     return nullptr;
 }
 
-DictNode* DictTree::Find(std::string_view key) const noexcept {
-    DictNode* node = root;
-    while (node != nullptr) {
-        const int c = CompareKeys(key, node->key.text());
-        if (c == 0) return node;
-        node = c < 0 ? node->left : node->right;
-    }
-    return nullptr;
-}
+}  // namespace
+
+DictNode* DictTree::Find(const char* key) const noexcept { return FindBelow(root, key); }
+
+DictNode* DictTree::Find(std::string_view key) const noexcept { return FindBelow(root, key); }
 
 void DictTree::Put(QELStringAtomRef key, QELContainerRef value) {
     if (DictNode* node = Find(key.text())) {

@@ -365,26 +365,53 @@ private:
     bool known_ = false;
 };
 
-class Walk::UnionBranch final : public Walk::Branch {
-public:
+// What a union and an intersection share: the type names of the
+// definition's set, asked about the value one after another.
+class Walk::SetBranch : public Walk::Branch {
+protected:
     using Branch::Branch;
 
+    // Reads the set the first time it is called; true then.
+    bool Start() {
+        if (started_) return false;
+        started_ = true;
+        set_ = walk_.Get<CPOSArray>(definition_, Keyword::Set);
+        count_ = set_.empty() ? 0 : set_.Count();
+        return true;
+    }
+    // Asks about the value against the next type of the set; false after
+    // the last.
+    bool AskNext() {
+        if (index_ >= count_) return false;
+        name_ = CPOSString(set_.GetAt(index_, Lookup::Strict), Lookup::Strict);
+        type_ = QELStringAtomRef(name_.Get());
+        Ask(type_, value_);
+        return true;
+    }
+    // Done with the type asked about last.
+    void Advance() {
+        type_ = QELStringAtomRef();
+        ++index_;
+    }
+    const char* name() const { return name_.Get(); }
+
+private:
+    CPOSArray set_;
+    CPOSString name_;
+    QELStringAtomRef type_;
+    uint32_t count_ = 0;
+    uint32_t index_ = 0;
+    bool started_ = false;
+};
+
+class Walk::UnionBranch final : public Walk::SetBranch {
+public:
+    using SetBranch::SetBranch;
+
     bool Next() override {
-        if (!started_) {
-            started_ = true;
-            set_ = walk_.Get<CPOSArray>(definition_, Keyword::Set);
-            count_ = set_.empty() ? 0 : set_.Count();
-            tried_ = CPOSArray::New();
-        }
+        if (Start()) tried_ = CPOSArray::New();
         if (accepted_) return false;
-        if (index_ < count_) {
-            name_ = CPOSString(set_.GetAt(index_, Lookup::Strict), Lookup::Strict);
-            nested_.lines = CPOSArray::New();
-            type_ = QELStringAtomRef(name_.Get());
-            nested_.type = &type_;
-            nested_.value = &value_;
-            return true;
-        }
+        if (AskNext()) return true;
         // No alternative accepted: one broken rule, however many lines.
         AppendPrefixed(lines_, tried_, CPOSString(text::kNotAUnion));
         failures_ = 1;
@@ -392,59 +419,35 @@ public:
     }
 
     void Take(int32_t failures) override {
-        type_ = QELStringAtomRef();
         if (failures == 0) {
             // The lines of the alternatives tried before are dropped.
             accepted_ = true;
-            return;
+        } else {
+            AppendPrefixed(tried_, nested_.lines, FormatIntoPOSString(text::kTrying, name()));
+            nested_.lines.Reset();
         }
-        AppendPrefixed(tried_, nested_.lines, FormatIntoPOSString(text::kTrying, name_.Get()));
-        nested_.lines.Reset();
-        ++index_;
+        Advance();
     }
 
 private:
-    CPOSArray set_;
     CPOSArray tried_;
-    CPOSString name_;
-    QELStringAtomRef type_;
-    uint32_t count_ = 0;
-    uint32_t index_ = 0;
-    bool started_ = false;
     bool accepted_ = false;
 };
 
-class Walk::IntersectionBranch final : public Walk::Branch {
+class Walk::IntersectionBranch final : public Walk::SetBranch {
 public:
-    using Branch::Branch;
+    using SetBranch::SetBranch;
 
     bool Next() override {
-        if (!started_) {
-            started_ = true;
-            set_ = walk_.Get<CPOSArray>(definition_, Keyword::Set);
-            count_ = set_.empty() ? 0 : set_.Count();
-        }
+        Start();
         // Every member is tried, also after a failure.
-        if (index_ >= count_) return false;
-        name_ = CPOSString(set_.GetAt(index_, Lookup::Strict), Lookup::Strict);
-        type_ = QELStringAtomRef(name_.Get());
-        Ask(type_, value_);
-        return true;
+        return AskNext();
     }
 
     void Take(int32_t failures) override {
-        TakePrefixed(failures, text::kFailedIntersection, name_.Get());
-        type_ = QELStringAtomRef();
-        ++index_;
+        TakePrefixed(failures, text::kFailedIntersection, name());
+        Advance();
     }
-
-private:
-    CPOSArray set_;
-    CPOSString name_;
-    QELStringAtomRef type_;
-    uint32_t count_ = 0;
-    uint32_t index_ = 0;
-    bool started_ = false;
 };
 
 // ------------------------------------------------------------------ the walk

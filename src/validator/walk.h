@@ -31,6 +31,7 @@ private:
     class Branch;
     class ArrayBranch;
     class DictBranch;
+    class SetBranch;
     class UnionBranch;
     class IntersectionBranch;
     struct Level;

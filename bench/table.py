@@ -114,22 +114,24 @@ def main():
             cells.append(f"{ns(ours) / ns(peer):.1f}" if ours and peer else "")
             print("| " + " | ".join(cells) + " |")
     print()
-    print("Memory per value held (one parse, document kept): C heap in use (mallinfo2) and resident set "
-          "(VmRSS; peak from VmHWM, reset through /proc/self/clear_refs), with the host's books.")
+    print("Memory per value held (one parse, document kept): C heap in use (mallinfo2) plus the reference "
+          "host's arena, and resident set (VmRSS; peak from VmHWM, reset through /proc/self/clear_refs), with the "
+          "host's books; host B/value is what the host holds of it (container records, memory blocks, atom records "
+          "and their slots).")
     print()
-    print("| Document | heap B/value | RSS B/value | peak RSS B/value | host containers/value | host memory blocks/value |")
-    print("|---|---:|---:|---:|---:|---:|")
+    print("| Document | heap B/value | host B/value | RSS B/value | peak RSS B/value | host containers/value | "
+          "host memory blocks/value |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
     for label, name in MEMORY:
         b, why = result(runs, name)
         if not b:
-            print(f"| {label} | {why} | | | | |")
+            print(f"| {label} | {why} | | | | | |")
             continue
         peak = b.get("peak_rss_B_per_value", -1)
-        print(f"| {label} | {b['held_heap_B_per_value']:.1f} | {b['held_rss_B_per_value']:.1f} | "
-              f"{peak:.1f} | {b['containers_per_value']:.3f} | {b['host_blocks_per_value']:.3f} |"
-              if peak >= 0 else
-              f"| {label} | {b['held_heap_B_per_value']:.1f} | {b['held_rss_B_per_value']:.1f} | "
-              f"(no reset) | {b['containers_per_value']:.3f} | {b['host_blocks_per_value']:.3f} |")
+        host = b.get("host_B_per_value")
+        print(f"| {label} | {b['held_heap_B_per_value']:.1f} | {f'{host:.1f}' if host is not None else ''} | "
+              f"{b['held_rss_B_per_value']:.1f} | {f'{peak:.1f}' if peak >= 0 else '(no reset)'} | "
+              f"{b['containers_per_value']:.3f} | {b['host_blocks_per_value']:.3f} |")
 
 
 if __name__ == "__main__":

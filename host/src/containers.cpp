@@ -11,17 +11,15 @@ namespace qelhost {
 
 namespace {
 
-constexpr uint32_t kLiveContainer = 0xC0A7A1E5;
-constexpr uint32_t kDeadContainer = 0xDEADC0A7;
-
 size_t RecordBytes() noexcept {
     return static_cast<size_t>(S().policy.recordOffset) + sizeof(QELPrimaryInstanceRecord);
 }
 
 void DestroyContainer(ContainerHeader* c) {
     QELPrimaryInstanceRecord* record = RecordOf(c);
-    c->magic = kDeadContainer;
-    if (c->kind->destroy != nullptr) c->kind->destroy(record->implementationObject);
+    const Kind& kind = KindOfContainer(c);
+    c->kindWord = ContainerHeader::kDead | c->KindNumber();
+    if (kind.destroy != nullptr) kind.destroy(record->implementationObject);
     Count(Tally::Containers, -1);
     FreeRecordBlock(c, RecordBytes());
 }
@@ -34,7 +32,7 @@ QELErrorHandle NewFullContainer(QELContainerHandle* out, void* object, QELString
 
 int32_t ContainerAddRef(QELContainerHandle container) {
     ContainerHeader* c = Unwrap(container);
-    if (c == nullptr || c->magic != kLiveContainer) return 0;
+    if (c == nullptr || !c->Live()) return 0;
     c->refs.fetch_add(1, std::memory_order_relaxed);
     return 1;
 }
@@ -42,7 +40,7 @@ int32_t ContainerAddRef(QELContainerHandle container) {
 void ContainerRelease(QELContainerHandle container) {
     ContainerHeader* c = Unwrap(container);
     if (c == nullptr) return;
-    if (c->magic != kLiveContainer) std::abort();  // released after its death
+    if (!c->Live()) std::abort();  // released after its death
     int32_t refs = c->refs.load(std::memory_order_acquire);
     // A floating container (count 0) is destroyed outright.
     if (refs == 0 || c->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) DestroyContainer(c);
@@ -66,7 +64,7 @@ QELErrorHandle GetMethod(void** out, QELContainerHandle container, QELStringAtom
     if (S().ContainerLookupFails()) return Wrap(MakeError("injected container lookup fault", "HOST", 6));
     const char* method = Unwrap(methodName)->text();
     const char* procType = Unwrap(procTypeName)->text();
-    const Kind& kind = *c->kind;
+    const Kind& kind = KindOfContainer(c);
     void* proc = kind.hostKind != nullptr ? HostKindMethod(kind.hostKind, method, procType)
                                           : S().registry.Find(kind.interfaceName->view(), method, procType);
     // A missing method is no failure of the call: the out slot stays null
@@ -80,9 +78,9 @@ QELErrorHandle NGetInstance(void** out, QELContainerHandle container, QELStringA
     if (out == nullptr) return Wrap(MakeError("null out argument", "HOST", 2));
     *out = nullptr;
     ContainerHeader* c = Unwrap(container);
-    if (c == nullptr || c->magic != kLiveContainer) return Wrap(MakeError("not a container", "HOST", 4));
+    if (c == nullptr || !c->Live()) return Wrap(MakeError("not a container", "HOST", 4));
     if (S().ContainerLookupFails()) return Wrap(MakeError("injected container lookup fault", "HOST", 6));
-    if (Unwrap(implementationName) != c->kind->implementationName) {
+    if (Unwrap(implementationName) != KindOfContainer(c).implementationName) {
         const std::string text = std::string("no instance named ") +
                                  (implementationName != nullptr ? Unwrap(implementationName)->text() : "(null)");
         return Wrap(MakeError(text.c_str(), "HOST", 5));
@@ -113,7 +111,7 @@ QELErrorHandle NewContainer(QELContainerHandle* out, void* object, Atom* impleme
     }
     void* block = NewRecordBlock(RecordBytes());
     if (block == nullptr) return Wrap(CoreError(1));
-    auto* c = new (block) ContainerHeader{{0}, kLiveContainer, kind};
+    auto* c = new (block) ContainerHeader{{0}, ContainerHeader::kLive | kind->number};
     *RecordOf(c) = QELPrimaryInstanceRecord{implementationName->text(), kind->signature->text(), object};
     Count(Tally::Containers, 1);
     *out = Wrap(c);

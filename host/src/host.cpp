@@ -46,8 +46,8 @@ HostPolicy HostPolicy::For(HostConfig::Variant variant) noexcept {
         return HostPolicy{HostPolicy::Blocks::Heap, 136, 48, 0xA5, 0x5A, 0xA5, {"kind:", true, "|", "|v7"},
                           {{"E_FAIL: unspecified failure", "HostCore", 99},
                            {"not enough memory to complete the request", "DWE", 1}}};
-    // The record right after the container's own 16 bytes: 40 bytes a container.
-    return HostPolicy{HostPolicy::Blocks::Arena, 16, 0, std::nullopt, std::nullopt, 0, {"", false, "@", ""},
+    // The record right after the container's own 8 bytes: 32 bytes a container.
+    return HostPolicy{HostPolicy::Blocks::Arena, 8, 0, std::nullopt, std::nullopt, 0, {"", false, "@", ""},
                       {{"generic error", "QEL", 0}, {"out of memory", "DWE", 1}}};
 }
 

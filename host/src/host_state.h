@@ -33,12 +33,21 @@ struct ErrorObject final {
 
 // ---------------------------------------------------------------- containers
 // The container's own fields; its primary-instance record follows at the
-// policy's offset. Everything containers of a kind share is in the kind.
+// policy's offset. Everything containers of a kind share is in the kind; the
+// container keeps its number, under a mark of life in the top byte.
 struct ContainerHeader final {
     std::atomic<int32_t> refs;
-    uint32_t magic;
-    const Kind* kind;
+    uint32_t kindWord;
+
+    static constexpr uint32_t kNumberMask = 0x00FFFFFF;
+    static constexpr uint32_t kLive = 0xC5000000;
+    static constexpr uint32_t kDead = 0xDE000000;
+    static_assert(KindTable::kMaxKinds - 1 <= kNumberMask);
+
+    bool Live() const noexcept { return (kindWord & ~kNumberMask) == kLive; }
+    uint32_t KindNumber() const noexcept { return kindWord & kNumberMask; }
 };
+static_assert(sizeof(ContainerHeader) == 8, "the reference configuration's record offset");
 
 // ---------------------------------------------------------------- registry
 struct Row final {
@@ -236,6 +245,10 @@ void FreeRecordBlock(void* block, size_t size) noexcept;
 
 // Where a container's primary-instance record lies.
 QELPrimaryInstanceRecord* RecordOf(ContainerHeader* container) noexcept;
+// What a live container's kind is.
+inline const Kind& KindOfContainer(const ContainerHeader* container) noexcept {
+    return S().kinds.At(container->KindNumber());
+}
 
 // Containers of count 0 (floating); hostKind non-null for containers whose
 // methods the host supplies itself (streams), answered by HostKindMethod.

@@ -43,7 +43,7 @@ KindTable::~KindTable() = default;
 
 const Kind* KindTable::Find(Atom* implementationName, Atom* interfaceName, QELDestroyProc destroy,
                             void* hostKind) {
-    const Kind key{implementationName, interfaceName, nullptr, destroy, hostKind};
+    const Kind key{implementationName, interfaceName, nullptr, destroy, hostKind, 0};
     const uint64_t hash = HashOf(key);
     const Slots* slots = slots_.load(std::memory_order_acquire);
     for (size_t i = hash & slots->mask;; i = (i + 1) & slots->mask) {
@@ -63,13 +63,15 @@ const Kind* KindTable::Make(const Kind& key, uint64_t hash) {
         if (kind == nullptr) break;
         if (SameKey(*kind, key)) return kind;  // made while this caller waited
     }
-    if ((kinds_.size() + 1) * 2 > slots->mask + 1) {
+    if (count_ == kMaxKinds) throw std::bad_alloc();
+    if ((count_ + 1) * 2 > slots->mask + 1) {
         tables_.reserve(tables_.size() + 1);  // nothing may fail once the new slots are published
         auto grown = std::make_unique<Slots>((slots->mask + 1) * 2);
-        for (const std::unique_ptr<Kind>& kind : kinds_) {
-            size_t j = HashOf(*kind) & grown->mask;
+        for (uint32_t n = 0; n < count_; ++n) {
+            const Kind& kind = At(n);
+            size_t j = HashOf(kind) & grown->mask;
             while (grown->slot[j].load(std::memory_order_relaxed) != nullptr) j = (j + 1) & grown->mask;
-            grown->slot[j].store(kind.get(), std::memory_order_relaxed);
+            grown->slot[j].store(&kind, std::memory_order_relaxed);
         }
         slots_.store(grown.get(), std::memory_order_release);
         tables_.push_back(std::move(grown));
@@ -89,20 +91,29 @@ const Kind* KindTable::Make(const Kind& key, uint64_t hash) {
             .append(format_.suffix);
         signature = atoms_.Pin(text);
     }
-    auto kind = std::make_unique<Kind>(key);
-    kind->signature = signature;
-    kinds_.reserve(kinds_.size() + 1);
+    const uint32_t number = count_;
+    Kind* chunk = chunks_[number / kChunkKinds].load(std::memory_order_relaxed);
+    if (chunk == nullptr) {
+        owned_.reserve(owned_.size() + 1);
+        owned_.push_back(std::make_unique<Kind[]>(kChunkKinds));
+        chunk = owned_.back().get();
+        chunks_[number / kChunkKinds].store(chunk, std::memory_order_release);
+    }
+    Kind& kind = chunk[number % kChunkKinds];
+    kind = key;
+    kind.signature = signature;
+    kind.number = number;
     // The names stay with the kind as long as the host.
     atoms_.Keep(key.implementationName);
     atoms_.Keep(key.interfaceName);
-    slots->slot[i].store(kind.get(), std::memory_order_release);
-    kinds_.push_back(std::move(kind));
-    return kinds_.back().get();
+    slots->slot[i].store(&kind, std::memory_order_release);
+    ++count_;
+    return &kind;
 }
 
 size_t KindTable::Count() const {
     std::lock_guard hold(lock_);
-    return kinds_.size();
+    return count_;
 }
 
 }  // namespace qelhost

@@ -1,9 +1,12 @@
 // Container kinds: what every container made with the same implementation
 // name, interface name, destroy procedure and host methods shares, its
 // signature atom included. A kind is made once, at the first container of
-// its kind, and kept as long as the host; a container records only its kind.
+// its kind, and kept as long as the host; a container records only its
+// kind's number, so that its own fields take eight bytes.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,6 +34,7 @@ struct Kind final {
     Atom* signature;  // one per pair of names, whatever the destroy procedure
     QELDestroyProc destroy;
     void* hostKind;  // methods of host-implemented containers (streams), or null
+    uint32_t number;  // below KindTable::kMaxKinds
 };
 
 class KindTable final {
@@ -40,9 +44,17 @@ public:
     KindTable(const KindTable&) = delete;
     KindTable& operator=(const KindTable&) = delete;
 
-    // Found without a lock once made; throws std::bad_alloc.
+    // Found without a lock once made; throws std::bad_alloc, also when
+    // there are kMaxKinds already.
     const Kind* Find(Atom* implementationName, Atom* interfaceName, QELDestroyProc destroy, void* hostKind);
+    // The kind of a number that Find gave out, without a lock.
+    const Kind& At(uint32_t number) const noexcept {
+        return chunks_[number / kChunkKinds].load(std::memory_order_acquire)[number % kChunkKinds];
+    }
     size_t Count() const;
+
+    static constexpr uint32_t kChunkKinds = 256;
+    static constexpr uint32_t kMaxKinds = uint32_t{1} << 20;
 
 private:
     struct Slots;
@@ -53,7 +65,10 @@ private:
     mutable std::mutex lock_;
     std::atomic<Slots*> slots_{nullptr};
     std::vector<std::unique_ptr<Slots>> tables_;  // the current one last
-    std::vector<std::unique_ptr<Kind>> kinds_;
+    // Kinds by number, in chunks that never move.
+    std::array<std::atomic<Kind*>, kMaxKinds / kChunkKinds> chunks_{};
+    std::vector<std::unique_ptr<Kind[]>> owned_;
+    uint32_t count_ = 0;
     std::map<std::pair<Atom*, Atom*>, Atom*> signatures_;
 };
 

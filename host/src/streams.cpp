@@ -52,7 +52,7 @@ QELErrorHandle Publish(QELContainerHandle* out, std::unique_ptr<HostStream>& str
 
 HostStream* StreamOf(QELContainerHandle handle, const StreamKind** kind) noexcept {
     ContainerHeader* header = Unwrap(handle);
-    if (header == nullptr || (*kind = KindOf(header->kind->hostKind)) == nullptr) return nullptr;
+    if (header == nullptr || (*kind = KindOf(KindOfContainer(header).hostKind)) == nullptr) return nullptr;
     return static_cast<HostStream*>(RecordOf(header)->implementationObject);
 }
 

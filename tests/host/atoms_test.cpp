@@ -219,4 +219,53 @@ TEST_F(HostTest, EachPairOfNamesHasOneSignatureAndEachContainerItsOwnDestroy) {
     for (QELStringAtom atom : {impl1, impl2, iface1, iface2}) a.deleteAtom(atom);
 }
 
+// More kinds than the first table of kinds holds and than fill one block of
+// them: each container must still find its own kind, by name and by destroy
+// procedure, and a name that is not its own must be refused.
+TEST_F(HostTest, ManyKindsEachKeepTheirNamesSignatureAndDestroy) {
+    const AtomProcs a(host());
+    const ContainerProcs c(host());
+    const auto instance = host().Get<contract::QELContainerInterface::NGetInstance>();
+    const auto releaseError = host().Get<contract::QELErrorInterface::Release>();
+    QELStringAtom ifaces[2] = {a.newAtom("ManyIface0"), a.newAtom("ManyIface1")};
+    constexpr int kNames = 350;
+    std::vector<QELStringAtom> impls;
+    for (int i = 0; i < kNames; ++i) impls.push_back(a.newAtom(("ManyImpl" + std::to_string(i)).c_str()));
+    struct Made final {
+        int impl, iface;
+        QELContainerHandle handle;
+    };
+    std::vector<Made> made;
+    std::vector<int> objects(2 * kNames);
+    for (int i = 0; i < kNames; ++i)
+        for (int f = 0; f < 2; ++f) {
+            QELContainerHandle h = nullptr;
+            ASSERT_EQ(c.newContainer(&h, &objects[2 * i + f], impls[i], (i + f) % 2 == 0 ? &DestroyA : &DestroyB,
+                                     ifaces[f], nullptr, nullptr, nullptr),
+                      nullptr);
+            made.push_back({i, f, h});
+        }
+    std::vector<const char*> signatures;
+    for (const Made& m : made) {
+        SCOPED_TRACE("kind " + std::to_string(m.impl) + "/" + std::to_string(m.iface));
+        EXPECT_EQ(c.Record(m.handle).implementationName, a.text(impls[m.impl]));
+        void* object = nullptr;
+        ASSERT_EQ(instance(&object, m.handle, impls[m.impl]), nullptr);
+        EXPECT_EQ(object, &objects[2 * m.impl + m.iface]);
+        const QELErrorHandle refused = instance(&object, m.handle, impls[(m.impl + 1) % kNames]);
+        EXPECT_NE(refused, nullptr) << "another kind's name accepted";
+        if (refused != nullptr) releaseError(refused);
+        signatures.push_back(c.Record(m.handle).signature);
+    }
+    std::sort(signatures.begin(), signatures.end());
+    EXPECT_EQ(std::unique(signatures.begin(), signatures.end()) - signatures.begin(), 2 * kNames)
+        << "pairs of names share a signature";
+    gDestroyedA = gDestroyedB = 0;
+    for (const Made& m : made) c.release(m.handle);
+    EXPECT_EQ(gDestroyedA, kNames);
+    EXPECT_EQ(gDestroyedB, kNames);
+    for (QELStringAtom atom : impls) a.deleteAtom(atom);
+    for (QELStringAtom atom : ifaces) a.deleteAtom(atom);
+}
+
 }  // namespace

@@ -683,6 +683,12 @@ void Memory(benchmark::State& state, Build build) {
         // What the host holds for the document: container records, blocks,
         // atom records and their slots.
         state.counters["host_B_per_value"] = static_cast<double>(host1.Total() - host0.Total()) / values;
+        // Of which the atoms: records and slots.
+        state.counters["host_atom_B_per_value"] =
+            static_cast<double>(host1.atomBytes + host1.atomTableBytes - host0.atomBytes - host0.atomTableBytes) /
+            values;
+        state.counters["host_container_B_per_value"] =
+            static_cast<double>(host1.containerBytes - host0.containerBytes) / values;
         state.counters["held_rss_B_per_value"] = static_cast<double>(rss1 - rss0) * 1024.0 / values;
         state.counters["peak_rss_B_per_value"] =
             peakReset ? static_cast<double>(peak - rss0) * 1024.0 / values : -1.0;

@@ -672,6 +672,12 @@ void MemoryRow(benchmark::State& state, const char* what) {
         state.counters["containers_per_value"] = static_cast<double>(f.books.containers) / values;
         state.counters["atom_refs_per_value"] = static_cast<double>(f.books.atomRefs) / values;
         state.counters["host_blocks_per_value"] = static_cast<double>(f.books.memoryBlocks) / values;
+        // What the reference host holds for the document, and of that the
+        // atoms (records and table slots): made for it in the fresh run.
+        state.counters["host_B_per_value"] = static_cast<double>(f.host.Total()) / values;
+        state.counters["host_atom_B_per_value"] =
+            static_cast<double>(f.host.atomBytes + f.host.atomTableBytes) / values;
+        state.counters["host_container_B_per_value"] = static_cast<double>(f.host.containerBytes) / values;
     }
 }
 

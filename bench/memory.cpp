@@ -42,7 +42,10 @@ FootprintMeter::FootprintMeter(const qelhost::Host* host) : host_(host) {
     peakReset_ = ResetPeak();
     heap0_ = HeapInUse();
     rss0_ = StatusKb("VmRSS") * 1024;
-    if (host_ != nullptr) books0_ = host_->books();
+    if (host_ != nullptr) {
+        books0_ = host_->books();
+        host0_ = host_->Memory();
+    }
 }
 
 Footprint FootprintMeter::Finish() const {
@@ -58,6 +61,15 @@ Footprint FootprintMeter::Finish() const {
         f.books.containers = b.containers - books0_.containers;
         f.books.atomRefs = b.atomRefs - books0_.atomRefs;
         f.books.memoryBlocks = b.memoryBlocks - books0_.memoryBlocks;
+        const qelhost::HostMemory m = host_->Memory();
+        f.host.containerBytes = m.containerBytes - host0_.containerBytes;
+        f.host.blockBytes = m.blockBytes - host0_.blockBytes;
+        f.host.atoms = m.atoms - host0_.atoms;
+        f.host.atomBytes = m.atomBytes - host0_.atomBytes;
+        f.host.atomTableBytes = m.atomTableBytes - host0_.atomTableBytes;
+        f.host.arenaBytes = m.arenaBytes - host0_.arenaBytes;
+        // The reference host's arena is memory the C heap's figures miss.
+        f.heapBytes += f.host.arenaBytes;
     }
     return f;
 }
@@ -66,14 +78,19 @@ std::string FormatFootprint(const Footprint& f) {
     std::ostringstream line;
     line << "footprint heap=" << f.heapBytes << " rss=" << f.rssBytes << " peak=" << f.peakRssBytes
          << " containers=" << f.books.containers << " atomrefs=" << f.books.atomRefs
-         << " blocks=" << f.books.memoryBlocks;
+         << " blocks=" << f.books.memoryBlocks << " hostcontainers=" << f.host.containerBytes
+         << " hostblocks=" << f.host.blockBytes << " atombytes=" << f.host.atomBytes
+         << " atomtable=" << f.host.atomTableBytes << " arena=" << f.host.arenaBytes;
     return line.str();
 }
 
 bool ParseFootprint(const std::string& line, Footprint& f) {
-    long long heap, rss, peak, containers, atoms, blocks;
-    if (std::sscanf(line.c_str(), "footprint heap=%lld rss=%lld peak=%lld containers=%lld atomrefs=%lld blocks=%lld",
-                    &heap, &rss, &peak, &containers, &atoms, &blocks) != 6)
+    long long heap, rss, peak, containers, atoms, blocks, hostContainers, hostBlocks, atomBytes, atomTable, arena;
+    if (std::sscanf(line.c_str(),
+                    "footprint heap=%lld rss=%lld peak=%lld containers=%lld atomrefs=%lld blocks=%lld "
+                    "hostcontainers=%lld hostblocks=%lld atombytes=%lld atomtable=%lld arena=%lld",
+                    &heap, &rss, &peak, &containers, &atoms, &blocks, &hostContainers, &hostBlocks, &atomBytes,
+                    &atomTable, &arena) != 11)
         return false;
     f.heapBytes = heap;
     f.rssBytes = rss;
@@ -81,6 +98,11 @@ bool ParseFootprint(const std::string& line, Footprint& f) {
     f.books.containers = containers;
     f.books.atomRefs = atoms;
     f.books.memoryBlocks = blocks;
+    f.host.containerBytes = hostContainers;
+    f.host.blockBytes = hostBlocks;
+    f.host.atomBytes = atomBytes;
+    f.host.atomTableBytes = atomTable;
+    f.host.arenaBytes = arena;
     return true;
 }
 

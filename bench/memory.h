@@ -19,6 +19,7 @@ struct Footprint final {
     int64_t rssBytes = 0;       // resident set, after returning the heap's free pages
     int64_t peakRssBytes = -1;  // resident set at its highest while building; -1: not measurable here
     qelhost::Books books;       // the reference host's books; zero for the peers
+    qelhost::HostMemory host;   // what the reference host holds for it; zero for the peers
 };
 
 // Brackets a build: the constructor returns free heap pages to the system
@@ -33,6 +34,7 @@ private:
     bool peakReset_;
     int64_t heap0_, rss0_;
     qelhost::Books books0_;
+    qelhost::HostMemory host0_;
 };
 
 // One line that ParseFootprint reads back.

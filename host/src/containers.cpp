@@ -11,33 +11,17 @@ namespace qelhost {
 
 namespace {
 
-constexpr uint32_t kLiveContainer = 0xC0A7A1E5;
-constexpr uint32_t kDeadContainer = 0xDEADC0A7;
-
-// Written into a buffer that each thread keeps: every value is a container,
-// and a new string for each cost a heap allocation, a free and the copies.
-std::string_view SignatureText(const Atom* implementationName, const Atom* interfaceName) {
-    thread_local std::string text;
-    const HostPolicy::Signature& format = S().policy.signature;
-    const std::string_view implementationText(implementationName->text, implementationName->length);
-    const std::string_view interfaceText(interfaceName->text, interfaceName->length);
-    text.assign(format.prefix)
-        .append(format.interfaceFirst ? interfaceText : implementationText)
-        .append(format.separator)
-        .append(format.interfaceFirst ? implementationText : interfaceText)
-        .append(format.suffix);
-    return text;
+size_t RecordBytes() noexcept {
+    return static_cast<size_t>(S().policy.recordOffset) + sizeof(QELPrimaryInstanceRecord);
 }
 
 void DestroyContainer(ContainerHeader* c) {
     QELPrimaryInstanceRecord* record = RecordOf(c);
-    c->magic = kDeadContainer;
-    if (c->destroy != nullptr) c->destroy(record->implementationObject);
-    S().atoms.Release(c->interfaceName);
-    S().atoms.Release(c->implementationName);
-    S().atoms.Release(c->signature);
-    S().liveContainers.fetch_sub(1, std::memory_order_relaxed);
-    std::free(c);
+    const Kind& kind = KindOfContainer(c);
+    c->kindWord = ContainerHeader::kDead | c->KindNumber();
+    if (kind.destroy != nullptr) kind.destroy(record->implementationObject);
+    Count(Tally::Containers, -1);
+    FreeRecordBlock(c, RecordBytes());
 }
 
 QELErrorHandle NewFullContainer(QELContainerHandle* out, void* object, QELStringAtom implementationName,
@@ -48,7 +32,7 @@ QELErrorHandle NewFullContainer(QELContainerHandle* out, void* object, QELString
 
 int32_t ContainerAddRef(QELContainerHandle container) {
     ContainerHeader* c = Unwrap(container);
-    if (c == nullptr || c->magic != kLiveContainer) return 0;
+    if (c == nullptr || !c->Live()) return 0;
     c->refs.fetch_add(1, std::memory_order_relaxed);
     return 1;
 }
@@ -56,7 +40,7 @@ int32_t ContainerAddRef(QELContainerHandle container) {
 void ContainerRelease(QELContainerHandle container) {
     ContainerHeader* c = Unwrap(container);
     if (c == nullptr) return;
-    if (c->magic != kLiveContainer) std::abort();  // released after its death
+    if (!c->Live()) std::abort();  // released after its death
     int32_t refs = c->refs.load(std::memory_order_acquire);
     // A floating container (count 0) is destroyed outright.
     if (refs == 0 || c->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) DestroyContainer(c);
@@ -78,10 +62,11 @@ QELErrorHandle GetMethod(void** out, QELContainerHandle container, QELStringAtom
     if (c == nullptr || methodName == nullptr || procTypeName == nullptr)
         return Wrap(MakeError("GetMethod: null argument", "HOST", 2));
     if (S().ContainerLookupFails()) return Wrap(MakeError("injected container lookup fault", "HOST", 6));
-    const char* method = Unwrap(methodName)->text;
-    const char* procType = Unwrap(procTypeName)->text;
-    void* proc = c->hostKind != nullptr ? HostKindMethod(c->hostKind, method, procType)
-                                        : S().registry.Find(c->interfaceName->text, method, procType);
+    const char* method = Unwrap(methodName)->text();
+    const char* procType = Unwrap(procTypeName)->text();
+    const Kind& kind = KindOfContainer(c);
+    void* proc = kind.hostKind != nullptr ? HostKindMethod(kind.hostKind, method, procType)
+                                          : S().registry.Find(kind.interfaceName->view(), method, procType);
     // A missing method is no failure of the call: the out slot stays null
     // and the caller decides, whatever allowMissing says.
     (void)allowMissing;
@@ -93,11 +78,11 @@ QELErrorHandle NGetInstance(void** out, QELContainerHandle container, QELStringA
     if (out == nullptr) return Wrap(MakeError("null out argument", "HOST", 2));
     *out = nullptr;
     ContainerHeader* c = Unwrap(container);
-    if (c == nullptr || c->magic != kLiveContainer) return Wrap(MakeError("not a container", "HOST", 4));
+    if (c == nullptr || !c->Live()) return Wrap(MakeError("not a container", "HOST", 4));
     if (S().ContainerLookupFails()) return Wrap(MakeError("injected container lookup fault", "HOST", 6));
-    if (Unwrap(implementationName) != c->implementationName) {
+    if (Unwrap(implementationName) != KindOfContainer(c).implementationName) {
         const std::string text = std::string("no instance named ") +
-                                 (implementationName != nullptr ? Unwrap(implementationName)->text : "(null)");
+                                 (implementationName != nullptr ? Unwrap(implementationName)->text() : "(null)");
         return Wrap(MakeError(text.c_str(), "HOST", 5));
     }
     *out = RecordOf(c)->implementationObject;
@@ -116,23 +101,19 @@ QELErrorHandle NewContainer(QELContainerHandle* out, void* object, Atom* impleme
                             QELDestroyProc destroy, Atom* interfaceName, void* hostKind) {
     *out = nullptr;
     if (implementationName == nullptr || interfaceName == nullptr) return Wrap(MakeError("null name", "HOST", 2));
-    if (S().AllocationFails()) return Wrap(CoreError(1));
-    const HostPolicy& policy = S().policy;
-    const size_t size = static_cast<size_t>(policy.recordOffset) + sizeof(QELPrimaryInstanceRecord);
-    void* block = std::malloc(size);
-    if (block == nullptr) return Wrap(CoreError(1));
-    if (policy.freshFill) std::memset(block, *policy.freshFill, size);
-    Atom* signature = S().atoms.Intern(SignatureText(implementationName, interfaceName));
-    if (signature == nullptr) {
-        std::free(block);
+    Host::State& s = S();
+    if (s.AllocationFails()) return Wrap(CoreError(1));
+    const Kind* kind = nullptr;
+    try {
+        kind = s.kinds.Find(implementationName, interfaceName, destroy, hostKind);
+    } catch (const std::bad_alloc&) {
         return Wrap(CoreError(1));
     }
-    auto* c = new (block) ContainerHeader{{0}, kLiveContainer, destroy, interfaceName, implementationName,
-                                          signature, hostKind};
-    S().atoms.AddRef(interfaceName);
-    S().atoms.AddRef(implementationName);
-    *RecordOf(c) = QELPrimaryInstanceRecord{implementationName->text, signature->text, object};
-    S().liveContainers.fetch_add(1, std::memory_order_relaxed);
+    void* block = NewRecordBlock(RecordBytes());
+    if (block == nullptr) return Wrap(CoreError(1));
+    auto* c = new (block) ContainerHeader{{0}, ContainerHeader::kLive | kind->number};
+    *RecordOf(c) = QELPrimaryInstanceRecord{implementationName->text(), kind->signature->text(), object};
+    Count(Tally::Containers, 1);
     *out = Wrap(c);
     return nullptr;
 }

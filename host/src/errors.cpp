@@ -19,14 +19,14 @@ QELErrorHandle GetCoreError(uint32_t code) { return Wrap(CoreError(code)); }
 QELErrorHandle ErrorAddRef(QELErrorHandle error) {
     if (ErrorObject* e = Unwrap(error)) {
         e->refs.fetch_add(1, std::memory_order_relaxed);
-        S().errorRefs.fetch_add(1, std::memory_order_relaxed);
+        Count(Tally::ErrorRefs, 1);
     }
     return error;
 }
 void ErrorRelease(QELErrorHandle error) {
     ErrorObject* e = Unwrap(error);
     if (e == nullptr) return;
-    S().errorRefs.fetch_sub(1, std::memory_order_relaxed);
+    Count(Tally::ErrorRefs, -1);
     if (e->refs.fetch_sub(1, std::memory_order_acq_rel) != 1 || e->core) return;
     S().atoms.Release(e->message);
     S().atoms.Release(e->component);
@@ -53,7 +53,7 @@ ErrorObject* MakeError(const char* message, const char* component, uint32_t id) 
         s.atoms.Release(c);
         return nullptr;
     }
-    s.errorRefs.fetch_add(1, std::memory_order_relaxed);
+    Count(Tally::ErrorRefs, 1);
     return e;
 }
 
@@ -61,7 +61,7 @@ ErrorObject* CoreError(uint32_t code) {
     Host::State& s = S();
     ErrorObject* e = s.coreErrors[code == 1 ? 1 : 0];
     e->refs.fetch_add(1, std::memory_order_relaxed);
-    s.errorRefs.fetch_add(1, std::memory_order_relaxed);
+    Count(Tally::ErrorRefs, 1);
     return e;
 }
 

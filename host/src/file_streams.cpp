@@ -47,9 +47,9 @@ public:
           path_(std::move(path)),
           readable_(mode[0] == 'r' || std::strchr(mode, '+') != nullptr),
           writable_(mode[0] != 'r' || std::strchr(mode, '+') != nullptr) {
-        S().openFiles.fetch_add(1, std::memory_order_relaxed);
+        Count(Tally::OpenFiles, 1);
     }
-    ~FileStream() override { S().openFiles.fetch_sub(1, std::memory_order_relaxed); }
+    ~FileStream() override { Count(Tally::OpenFiles, -1); }
 
     QELErrorHandle Read(uint64_t* count, void* buffer, uint64_t size) override {
         // Refused here: not every C runtime flags a read of a write-only file.

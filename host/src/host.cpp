@@ -9,19 +9,21 @@
 
 namespace qelhost {
 
-namespace {
-Host* gCurrent = nullptr;
+namespace detail {
 Host::State* gState = nullptr;
+}  // namespace detail
+
+namespace {
+using detail::gState;
+Host* gCurrent = nullptr;
 
 void* HostResolve(const char* interfaceName, const char* methodName, const char* procTypeName) {
     if (gState == nullptr || interfaceName == nullptr || methodName == nullptr || procTypeName == nullptr)
         return nullptr;
-    gState->resolveCalls.fetch_add(1, std::memory_order_relaxed);
+    Count(Tally::ResolveCalls, 1);
     return gState->registry.Find(interfaceName, methodName, procTypeName);
 }
 }  // namespace
-
-Host::State& S() noexcept { return *gState; }
 
 HostConfig HostConfig::FromEnvironment() {
     const char* variant = std::getenv("QELHOST_VARIANT");
@@ -41,26 +43,32 @@ HostPolicy HostPolicy::For(HostConfig::Variant variant) noexcept {
         // Containers and blocks padded more, memory filled with patterns so
         // that reliance on zeroed or stale memory shows, kinds named and
         // errors worded otherwise.
-        return HostPolicy{136, 48, 0xA5, 0x5A, 0xA5, {"kind:", true, "|", "|v7"},
+        return HostPolicy{HostPolicy::Blocks::Heap, 136, 48, 0xA5, 0x5A, 0xA5, {"kind:", true, "|", "|v7"},
                           {{"E_FAIL: unspecified failure", "HostCore", 99},
                            {"not enough memory to complete the request", "DWE", 1}}};
-    return HostPolicy{48, 16, std::nullopt, std::nullopt, 0, {"", false, "@", ""},
+    // The record right after the container's own 8 bytes: 32 bytes a container.
+    return HostPolicy{HostPolicy::Blocks::Arena, 8, 0, std::nullopt, std::nullopt, 0, {"", false, "@", ""},
                       {{"generic error", "QEL", 0}, {"out of memory", "DWE", 1}}};
 }
 
-Host::State::State(HostConfig c) : config(c), policy(HostPolicy::For(c.variant)) {}
+Host::State::State(HostConfig c)
+    : config(c), policy(HostPolicy::For(c.variant)), kinds(atoms, policy.signature), tallyBase(SumTallies()) {}
 
-bool Host::State::AllocationFails() noexcept {
-    const uint64_t n = allocationCalls.fetch_add(1, std::memory_order_relaxed) + 1;
+int64_t Host::State::Tallied(Tally tally) const noexcept {
+    const size_t i = static_cast<size_t>(tally);
+    return SumTallies()[i] - tallyBase[i];
+}
+
+bool Host::State::ArmedAllocationFails() noexcept {
+    Count(Tally::AllocationCalls, 1);
+    const uint64_t n = armedAllocations.fetch_add(1, std::memory_order_relaxed) + 1;
     const uint64_t at = failAllocationAt.load(std::memory_order_relaxed);
-    if (at == 0) return false;
     return n == at || (n > at && failPersistent.load(std::memory_order_relaxed));
 }
 
-bool Host::State::ContainerLookupFails() noexcept {
-    const uint64_t n = containerLookups.fetch_add(1, std::memory_order_relaxed) + 1;
-    const uint64_t at = failContainerLookupAt.load(std::memory_order_relaxed);
-    return at != 0 && n == at;
+bool Host::State::ArmedLookupFails() noexcept {
+    Count(Tally::ContainerLookups, 1);
+    return armedLookups.fetch_add(1, std::memory_order_relaxed) + 1 == failContainerLookupAt.load(std::memory_order_relaxed);
 }
 
 void Host::State::Log(RegistryEvent event) {
@@ -228,18 +236,35 @@ void Host::Withdraw(const char* interfaceName) {
 
 bool Host::HasInterface(std::string_view interfaceName) const { return state_->registry.HasInterface(interfaceName); }
 
-uint64_t Host::ResolveCalls() const noexcept { return state_->resolveCalls.load(std::memory_order_relaxed); }
+uint64_t Host::ResolveCalls() const noexcept { return static_cast<uint64_t>(state_->Tallied(Tally::ResolveCalls)); }
 
 Books Host::books() const {
+    const std::array<int64_t, kTallies> sum = SumTallies();
+    const auto at = [&](Tally tally) {
+        const size_t i = static_cast<size_t>(tally);
+        return sum[i] - state_->tallyBase[i];
+    };
     Books b;
-    b.containers = state_->liveContainers.load();
-    b.atomRefs = state_->atoms.BookedRefs();
-    b.errorRefs = state_->errorRefs.load();
-    b.buffers = state_->liveBuffers.load();
-    b.memoryBlocks = state_->liveBlocks.load();
-    b.streamData = state_->liveStreamData.load();
-    b.openFiles = state_->openFiles.load();
+    b.containers = at(Tally::Containers);
+    b.atomRefs = at(Tally::AtomRefs);
+    b.errorRefs = at(Tally::ErrorRefs);
+    b.buffers = at(Tally::Buffers);
+    b.memoryBlocks = at(Tally::MemoryBlocks);
+    b.streamData = at(Tally::StreamData);
+    b.openFiles = at(Tally::OpenFiles);
     return b;
+}
+
+HostMemory Host::Memory() const {
+    const AtomMemory atoms = state_->atoms.Memory();
+    HostMemory m;
+    m.containerBytes = state_->Tallied(Tally::ContainerBytes);
+    m.blockBytes = state_->Tallied(Tally::BlockBytes);
+    m.atoms = atoms.atoms;
+    m.atomBytes = atoms.recordBytes;
+    m.atomTableBytes = atoms.slotBytes;
+    if (state_->policy.blocks == HostPolicy::Blocks::Arena) m.arenaBytes = m.containerBytes + m.blockBytes;
+    return m;
 }
 
 std::vector<std::string> Host::Reports() const {
@@ -263,17 +288,31 @@ void Host::ClearRegistryLog() {
 }
 
 void Host::FailAllocation(uint64_t nth, bool persistent) {
-    state_->failPersistent.store(persistent);
-    state_->failAllocationAt.store(nth == 0 ? 0 : state_->allocationCalls.load() + nth);
+    State& s = *state_;
+    s.armed.fetch_and(~uint32_t{State::kAllocationFault});
+    if (nth == 0) return;
+    s.failPersistent.store(persistent);
+    s.armedAllocations.store(0);
+    s.failAllocationAt.store(nth);
+    s.armed.fetch_or(State::kAllocationFault);
 }
 
-uint64_t Host::AllocationCalls() const noexcept { return state_->allocationCalls.load(); }
+uint64_t Host::AllocationCalls() const noexcept {
+    return static_cast<uint64_t>(state_->Tallied(Tally::AllocationCalls));
+}
 
 void Host::FailContainerLookup(uint64_t nth) {
-    state_->failContainerLookupAt.store(nth == 0 ? 0 : state_->containerLookups.load() + nth);
+    State& s = *state_;
+    s.armed.fetch_and(~uint32_t{State::kLookupFault});
+    if (nth == 0) return;
+    s.armedLookups.store(0);
+    s.failContainerLookupAt.store(nth);
+    s.armed.fetch_or(State::kLookupFault);
 }
 
-uint64_t Host::ContainerLookups() const noexcept { return state_->containerLookups.load(); }
+uint64_t Host::ContainerLookups() const noexcept {
+    return static_cast<uint64_t>(state_->Tallied(Tally::ContainerLookups));
+}
 
 void Host::RefuseRegistration(uint64_t nth) {
     state_->refuseRegistrationAt.store(nth == 0 ? 0 : state_->registrations.load() + nth);

@@ -13,44 +13,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "atoms.h"
+#include "kinds.h"
 #include "qelhost/host.h"
+#include "tally.h"
 
 namespace qelhost {
-
-// ---------------------------------------------------------------- atoms
-struct Atom final {
-    std::atomic<uint32_t> refs;
-    uint32_t hash;
-    uint32_t length;
-    bool pinned;  // the host's own: never freed, its base reference not booked
-    char text[1];
-};
-
-class AtomTable final {
-public:
-    AtomTable();
-    ~AtomTable();
-    // New reference to the atom of text (booked unless the atom is pinned and
-    // the caller is the host itself).
-    Atom* Intern(std::string_view text);
-    Atom* Pin(std::string_view text);  // a permanent atom of the host
-    void AddRef(Atom* atom);
-    void Release(Atom* atom);
-    int64_t BookedRefs() const noexcept { return booked_.load(std::memory_order_relaxed); }
-
-private:
-    // Whether a reference is the host's own (pinned: never freed, not booked).
-    enum class Use : uint8_t { Booked, Pinned };
-    Atom* Reference(std::string_view text, Use use);
-
-    static constexpr unsigned kShards = 64;
-    struct Shard {
-        std::mutex lock;
-        std::unordered_map<std::string_view, Atom*> atoms;
-    };
-    Shard shards_[kShards];
-    std::atomic<int64_t> booked_{0};
-};
 
 // ---------------------------------------------------------------- errors
 struct ErrorObject final {
@@ -64,15 +32,22 @@ struct ErrorObject final {
 };
 
 // ---------------------------------------------------------------- containers
+// The container's own fields; its primary-instance record follows at the
+// policy's offset. Everything containers of a kind share is in the kind; the
+// container keeps its number, under a mark of life in the top byte.
 struct ContainerHeader final {
     std::atomic<int32_t> refs;
-    uint32_t magic;
-    QELDestroyProc destroy;
-    Atom* interfaceName;
-    Atom* implementationName;
-    Atom* signature;
-    void* hostKind;  // methods of host-implemented containers (streams), or null
+    uint32_t kindWord;
+
+    static constexpr uint32_t kNumberMask = 0x00FFFFFF;
+    static constexpr uint32_t kLive = 0xC5000000;
+    static constexpr uint32_t kDead = 0xDE000000;
+    static_assert(KindTable::kMaxKinds - 1 <= kNumberMask);
+
+    bool Live() const noexcept { return (kindWord & ~kNumberMask) == kLive; }
+    uint32_t KindNumber() const noexcept { return kindWord & kNumberMask; }
 };
+static_assert(sizeof(ContainerHeader) == 8, "the reference configuration's record offset");
 
 // ---------------------------------------------------------------- registry
 struct Row final {
@@ -124,17 +99,17 @@ inline QELSharedBuffHandle Wrap(SharedBuffer* buffer) noexcept { return reinterp
 // What the two configurations lay out differently, chosen once when the host
 // is made: the services apply it and never ask which configuration they serve.
 struct HostPolicy final {
+    // Where memory blocks and container records come from: the size-class
+    // arena (no header, blocks reused first in, first out per thread) or the
+    // C heap with a header before every block.
+    enum class Blocks : uint8_t { Arena, Heap };
+    Blocks blocks;
     int32_t recordOffset;              // of the primary-instance record in a container
-    size_t blockHeaderBytes;           // before every memory block
+    size_t blockHeaderBytes;           // before every memory block from the heap
     std::optional<uint8_t> freshFill;  // fresh memory blocks and containers are filled with it
     std::optional<uint8_t> freedFill;  // and freed memory blocks with this
     uint8_t bufferFill;                // the bytes of a new shared buffer that owns its memory
-    struct Signature final {           // the text that names a container kind
-        std::string_view prefix;
-        bool interfaceFirst;
-        std::string_view separator;
-        std::string_view suffix;
-    } signature;
+    SignatureFormat signature;         // the text that names a container kind
     struct CoreErrorText final {
         const char* message;
         const char* component;
@@ -151,29 +126,29 @@ struct Host::State final {
     HostConfig config;
     const HostPolicy policy;
     AtomTable atoms;
+    KindTable kinds;
     Registry registry;
     alignas(8) uint32_t unregisterCounter = 0;
-    std::atomic<uint64_t> resolveCalls{0};
 
-    std::atomic<int64_t> liveContainers{0};
-    std::atomic<int64_t> errorRefs{0};
-    std::atomic<int64_t> liveBuffers{0};
-    std::atomic<int64_t> liveBlocks{0};
+    // Books and call counts are the process's tallies less what they were
+    // when this host was made.
+    const std::array<int64_t, kTallies> tallyBase;
+    int64_t Tallied(Tally tally) const noexcept;
 
-    // Faults.
-    std::atomic<uint64_t> allocationCalls{0};
-    std::atomic<uint64_t> failAllocationAt{0};  // absolute call number, 0 = disarmed
+    // Faults: one flag says whether any of these is armed, so that an
+    // unarmed call pays one relaxed load; armed, calls are numbered in
+    // order across threads.
+    enum : uint32_t { kAllocationFault = 1, kLookupFault = 2 };
+    std::atomic<uint32_t> armed{0};
+    std::atomic<uint64_t> armedAllocations{0};  // calls since arming
+    std::atomic<uint64_t> failAllocationAt{0};
     std::atomic<bool> failPersistent{false};
-    std::atomic<uint64_t> containerLookups{0};
-    std::atomic<uint64_t> failContainerLookupAt{0};  // absolute call number, 0 = disarmed
+    std::atomic<uint64_t> armedLookups{0};
+    std::atomic<uint64_t> failContainerLookupAt{0};
     std::atomic<uint64_t> registrations{0};
     std::atomic<uint64_t> refuseRegistrationAt{0};
 
-    // Streams: live data behind memory streams, open files, and the faults
-    // of the host's own (memory and file) streams.
-    std::atomic<int64_t> liveStreamData{0};
-    std::atomic<int64_t> openFiles{0};
-    std::atomic<uint64_t> streamCalls{0};
+    // The faults of the host's own (memory and file) streams.
     std::atomic<uint64_t> streamFaultCalls{0};  // calls of the targeted methods since arming
     std::atomic<uint64_t> failStreamCallAt{0};  // 0 = disarmed
     std::atomic<uint32_t> streamFaultMethods{0};
@@ -196,14 +171,29 @@ struct Host::State final {
     QELUtilsTerminateProc terminate = nullptr;
 
     // True when this allocation-like call is to fail.
-    bool AllocationFails() noexcept;
+    bool AllocationFails() noexcept {
+        if (armed.load(std::memory_order_relaxed) & kAllocationFault) [[unlikely]]
+            return ArmedAllocationFails();
+        Count(Tally::AllocationCalls, 1);
+        return false;
+    }
     // True when this container lookup is to fail.
-    bool ContainerLookupFails() noexcept;
+    bool ContainerLookupFails() noexcept {
+        if (armed.load(std::memory_order_relaxed) & kLookupFault) [[unlikely]]
+            return ArmedLookupFails();
+        Count(Tally::ContainerLookups, 1);
+        return false;
+    }
+    bool ArmedAllocationFails() noexcept;
+    bool ArmedLookupFails() noexcept;
     void Log(RegistryEvent event);
 };
 
 // The current host's state; the C procedures reach it through this.
-Host::State& S() noexcept;
+namespace detail {
+extern Host::State* gState;
+}
+inline Host::State& S() noexcept { return *detail::gState; }
 
 // Registers the host's own interfaces (core, strings, errors, memory,
 // containers, shared buffers, stream factory, cache); each service adds its
@@ -249,9 +239,16 @@ ErrorObject* MakeError(const char* message, const char* component, uint32_t id);
 ErrorObject* CoreError(uint32_t code);  // with a new booked reference
 void* HostMalloc(uint64_t size);
 void HostMfree(void* block);
+// Container records, from where the policy takes blocks.
+void* NewRecordBlock(size_t size) noexcept;
+void FreeRecordBlock(void* block, size_t size) noexcept;
 
 // Where a container's primary-instance record lies.
 QELPrimaryInstanceRecord* RecordOf(ContainerHeader* container) noexcept;
+// What a live container's kind is.
+inline const Kind& KindOfContainer(const ContainerHeader* container) noexcept {
+    return S().kinds.At(container->KindNumber());
+}
 
 // Containers of count 0 (floating); hostKind non-null for containers whose
 // methods the host supplies itself (streams), answered by HostKindMethod.

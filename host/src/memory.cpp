@@ -1,8 +1,12 @@
-// The memory service: blocks with a header that records their size, so that
-// a foreign or freed block is caught.
+// The memory service. The reference configuration hands out blocks of the
+// size-class arena, with no header; the alternate one blocks of the C heap
+// behind a header that records their size, filled with patterns fresh and
+// freed, so that a foreign or freed block is caught and reliance on zeroed
+// or stale memory shows.
 #include <cstdlib>
 #include <cstring>
 
+#include "arena.h"
 #include "host_state.h"
 
 namespace qelhost {
@@ -20,31 +24,9 @@ BlockHeader* HeaderOf(void* block) noexcept {
     return reinterpret_cast<BlockHeader*>(static_cast<char*>(block) - S().policy.blockHeaderBytes);
 }
 
-void* MemAlloc(uint64_t size) {
-    if (S().AllocationFails()) return nullptr;
-    return HostMalloc(size);
-}
+bool FromArena() noexcept { return S().policy.blocks == HostPolicy::Blocks::Arena; }
 
-void MemFree(void* block) { HostMfree(block); }
-
-void* MemRealloc(void* block, uint64_t size) {
-    if (S().AllocationFails()) return nullptr;
-    if (block == nullptr) return HostMalloc(size);
-    BlockHeader* header = HeaderOf(block);
-    if (header->magic != kLiveBlock) std::abort();  // not a block of this host
-    // Always moves, so that a caller holding the old address is caught.
-    void* grown = HostMalloc(size);
-    if (grown == nullptr) return nullptr;
-    std::memcpy(grown, block, header->size < size ? header->size : size);
-    HostMfree(block);
-    return grown;
-}
-
-uint64_t MemGetBlockSize(void* block) { return block != nullptr ? HeaderOf(block)->size : 0; }
-
-}  // namespace
-
-void* HostMalloc(uint64_t size) {
+void* HeapMalloc(uint64_t size) {
     const HostPolicy& policy = S().policy;
     static_assert(sizeof(BlockHeader) <= 16);
     if (size > SIZE_MAX - policy.blockHeaderBytes) return nullptr;
@@ -55,19 +37,96 @@ void* HostMalloc(uint64_t size) {
     h->size = size;
     h->magic = kLiveBlock;
     if (policy.freshFill) std::memset(block, *policy.freshFill, size);
-    S().liveBlocks.fetch_add(1, std::memory_order_relaxed);
+    Count(Tally::BlockBytes, static_cast<int64_t>(policy.blockHeaderBytes + size));
     return block;
 }
 
-void HostMfree(void* block) {
-    if (block == nullptr) return;
+void HeapFree(void* block) {
     const HostPolicy& policy = S().policy;
     BlockHeader* h = HeaderOf(block);
     if (h->magic != kLiveBlock) std::abort();  // double free or a foreign block
     h->magic = kDeadBlock;
     if (policy.freedFill) std::memset(block, *policy.freedFill, h->size);
-    S().liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+    Count(Tally::BlockBytes, -static_cast<int64_t>(policy.blockHeaderBytes + h->size));
     std::free(static_cast<char*>(block) - policy.blockHeaderBytes);
+}
+
+// The arena's own check comes at Free; a heap block is checked here, before
+// its size is trusted for a copy.
+uint64_t BlockSize(void* block) noexcept {
+    if (FromArena()) return arena::BlockBytes(block);
+    const BlockHeader* h = HeaderOf(block);
+    if (h->magic != kLiveBlock) std::abort();  // freed, or not a block of this host
+    return h->size;
+}
+
+void* MemAlloc(uint64_t size) {
+    if (S().AllocationFails()) return nullptr;
+    return HostMalloc(size);
+}
+
+void MemFree(void* block) { HostMfree(block); }
+
+void* MemRealloc(void* block, uint64_t size) {
+    if (S().AllocationFails()) return nullptr;
+    if (block == nullptr) return HostMalloc(size);
+    const uint64_t old = BlockSize(block);
+    // Always moves, so that a caller holding the old address is caught.
+    void* grown = HostMalloc(size);
+    if (grown == nullptr) return nullptr;
+    std::memcpy(grown, block, old < size ? old : size);
+    HostMfree(block);
+    return grown;
+}
+
+uint64_t MemGetBlockSize(void* block) { return block != nullptr ? BlockSize(block) : 0; }
+
+}  // namespace
+
+void* HostMalloc(uint64_t size) {
+    void* block = nullptr;
+    if (FromArena()) {
+        if (size > SIZE_MAX / 2 || (block = arena::Allocate(size)) == nullptr) return nullptr;
+        Count(Tally::BlockBytes, static_cast<int64_t>(arena::GivenBytes(size)));
+    } else if ((block = HeapMalloc(size)) == nullptr) {
+        return nullptr;
+    }
+    Count(Tally::MemoryBlocks, 1);
+    return block;
+}
+
+void HostMfree(void* block) {
+    if (block == nullptr) return;
+    if (FromArena()) {
+        Count(Tally::BlockBytes, -static_cast<int64_t>(arena::BlockBytes(block)));
+        arena::Free(block);
+    } else {
+        HeapFree(block);
+    }
+    Count(Tally::MemoryBlocks, -1);
+}
+
+void* NewRecordBlock(size_t size) noexcept {
+    const HostPolicy& policy = S().policy;
+    if (FromArena()) {
+        void* block = arena::Allocate(size);
+        if (block != nullptr) Count(Tally::ContainerBytes, static_cast<int64_t>(arena::GivenBytes(size)));
+        return block;
+    }
+    void* block = std::malloc(size);
+    if (block == nullptr) return nullptr;
+    if (policy.freshFill) std::memset(block, *policy.freshFill, size);
+    Count(Tally::ContainerBytes, static_cast<int64_t>(size));
+    return block;
+}
+
+void FreeRecordBlock(void* block, size_t size) noexcept {
+    if (FromArena()) {
+        Count(Tally::ContainerBytes, -static_cast<int64_t>(arena::BlockBytes(block)));
+        return arena::Free(block);
+    }
+    Count(Tally::ContainerBytes, -static_cast<int64_t>(size));
+    std::free(block);
 }
 
 void RegisterMemory(Registry& registry) {

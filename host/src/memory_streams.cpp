@@ -17,8 +17,8 @@ namespace {
 // may be used from its own thread, so the bytes are locked.
 class SharedBytes final {
 public:
-    SharedBytes() { S().liveStreamData.fetch_add(1, std::memory_order_relaxed); }
-    ~SharedBytes() { S().liveStreamData.fetch_sub(1, std::memory_order_relaxed); }
+    SharedBytes() { Count(Tally::StreamData, 1); }
+    ~SharedBytes() { Count(Tally::StreamData, -1); }
     SharedBytes(const SharedBytes&) = delete;
     SharedBytes& operator=(const SharedBytes&) = delete;
 

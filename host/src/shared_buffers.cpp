@@ -30,7 +30,7 @@ QELSharedBuffHandle NewBuffer(uint64_t size, void* data, QELRawPointerReleasePro
         }
         std::memset(b->data, S().policy.bufferFill, size);
     }
-    S().liveBuffers.fetch_add(1, std::memory_order_relaxed);
+    Count(Tally::Buffers, 1);
     return Wrap(b);
 }
 
@@ -45,7 +45,7 @@ void BufferRelease(QELSharedBuffHandle buffer) {
         std::free(b->data);
     else if (b->release != nullptr)
         b->release(b->data);
-    S().liveBuffers.fetch_sub(1, std::memory_order_relaxed);
+    Count(Tally::Buffers, -1);
     delete b;
 }
 

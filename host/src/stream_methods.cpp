@@ -37,7 +37,7 @@ const char* NameOf(StreamMethod method) noexcept {
 QELErrorHandle Intercept(const StreamKind& kind, StreamMethod method) {
     if (!kind.hostData) return nullptr;
     Host::State& s = S();
-    s.streamCalls.fetch_add(1, std::memory_order_relaxed);
+    Count(Tally::StreamCalls, 1);
     const uint64_t at = s.failStreamCallAt.load(std::memory_order_relaxed);
     if (at == 0 || (s.streamFaultMethods.load(std::memory_order_relaxed) & Bit(method)) == 0) return nullptr;
     const uint64_t n = s.streamFaultCalls.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -132,7 +132,7 @@ void Host::FailStreamCall(uint64_t nth, StreamMethod methods, bool persistent) {
     state_->failStreamCallAt.store(nth);
 }
 
-uint64_t Host::StreamCalls() const noexcept { return state_->streamCalls.load(); }
+uint64_t Host::StreamCalls() const noexcept { return static_cast<uint64_t>(state_->Tallied(Tally::StreamCalls)); }
 uint64_t Host::StreamFaultsInjected() const noexcept { return state_->streamFaultsInjected.load(); }
 void Host::LimitStreamReads(uint64_t maxBytes) { state_->streamReadLimit.store(maxBytes); }
 

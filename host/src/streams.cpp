@@ -52,7 +52,7 @@ QELErrorHandle Publish(QELContainerHandle* out, std::unique_ptr<HostStream>& str
 
 HostStream* StreamOf(QELContainerHandle handle, const StreamKind** kind) noexcept {
     ContainerHeader* header = Unwrap(handle);
-    if (header == nullptr || (*kind = KindOf(header->hostKind)) == nullptr) return nullptr;
+    if (header == nullptr || (*kind = KindOf(KindOfContainer(header).hostKind)) == nullptr) return nullptr;
     return static_cast<HostStream*>(RecordOf(header)->implementationObject);
 }
 
@@ -70,7 +70,7 @@ bool SeekTarget(int64_t base, int64_t offset, int64_t* target) noexcept {
 }
 
 std::string TakeMessage(QELErrorHandle error) {
-    std::string message = Unwrap(error)->message->text;
+    std::string message = Unwrap(error)->message->text();
     RequireRow<qelutils::contract::QELErrorInterface::Release>()(error);
     return message;
 }

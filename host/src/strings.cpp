@@ -10,7 +10,7 @@ QELStringAtom NewStringAtom(const char* text) {
     return Wrap(S().atoms.Intern(text));
 }
 void DeleteStringAtom(QELStringAtom atom) { S().atoms.Release(Unwrap(atom)); }
-const char* GetCString(QELStringAtom atom) { return atom != nullptr ? Unwrap(atom)->text : nullptr; }
+const char* GetCString(QELStringAtom atom) { return atom != nullptr ? Unwrap(atom)->text() : nullptr; }
 void AddRefStringAtom(QELStringAtom atom) { S().atoms.AddRef(Unwrap(atom)); }
 
 }  // namespace

@@ -46,6 +46,22 @@ struct Books final {
     std::string ToString() const;
 };
 
+// Bytes the host holds for what is alive now, by the size its allocator
+// gave each piece (for the memory figures of benchmarks; the C heap does not
+// see the reference configuration's arena).
+struct HostMemory final {
+    int64_t containerBytes = 0;  // container records
+    int64_t blockBytes = 0;      // memory blocks handed out by the memory interface
+    int64_t atoms = 0;           // atoms alive, the host's own included
+    int64_t atomBytes = 0;       // their records (header and padded text)
+    int64_t atomTableBytes = 0;  // the slots that find them, outgrown ones included
+    // The part of the above that the C heap's own figures miss: containers
+    // and blocks from the reference configuration's arena.
+    int64_t arenaBytes = 0;
+
+    int64_t Total() const { return containerBytes + blockBytes + atomBytes + atomTableBytes; }
+};
+
 // The seven methods of a host stream, as flags: which methods a fault
 // targets, or which a stream hides.
 enum class StreamMethod : uint32_t {
@@ -145,6 +161,7 @@ public:
 
     // --- Books, reports, log --------------------------------------------
     Books books() const;
+    HostMemory Memory() const;
     std::vector<std::string> Reports() const;
     void ClearReports();
     std::vector<RegistryEvent> RegistryLog() const;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "objects/decimal_parse.h"
+#include "random.h"
 #include "serializer/number_format.h"
 
 namespace {
@@ -20,20 +21,7 @@ namespace {
 using NPOSStreamerImpl::NTypeAImpl::FormatG32;
 using NPOSStreamerImpl::NTypeAImpl::kG32Size;
 
-class Random final {
-public:
-    explicit Random(uint64_t seed) : state_(seed) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    uint64_t Below(uint64_t n) { return static_cast<uint64_t>((static_cast<unsigned __int128>(Next()) * n) >> 64); }
-
-private:
-    uint64_t state_;
-};
+using qelbench::Random;
 
 constexpr size_t kCount = 4096;
 

@@ -186,6 +186,15 @@ struct ThreadList final {
     FreeBlock* head;
     uint32_t count;
 };
+// mingw-w64's emulated thread-locals may free a thread's storage before its
+// thread_local destructors run, so a thread's lists could not be given back
+// safely when it ends: on Windows every block comes from and goes to the
+// pools directly.
+#ifdef _WIN32
+constexpr bool kThreadLists = false;
+#else
+constexpr bool kThreadLists = true;
+#endif
 constinit thread_local std::array<ThreadList, kClasses> tLists{};
 constinit thread_local bool tListsOwned = false;  // given back when the thread ends
 constinit thread_local bool tEnded = false;
@@ -219,7 +228,7 @@ void OwnLists() noexcept { thread_local ListsOwner owner; }
 void* Refill(size_t sizeClass) noexcept {
     Pool& pool = Global().pools[sizeClass];
     size_t taken = 0;
-    if (tEnded) return pool.Take(sizeClass, 1, &taken);
+    if (!kThreadLists || tEnded) return pool.Take(sizeClass, 1, &taken);
     if (!tListsOwned) OwnLists();
     FreeBlock* first = pool.Take(sizeClass, kBatch[sizeClass], &taken);
     if (first == nullptr) return nullptr;
@@ -251,7 +260,7 @@ void* Allocate(size_t size) noexcept {
     if (size > kLargestClass) return AllocateLarge(size);
     const size_t sizeClass = kClassOf[(size + 7) / 8];
     ThreadList& list = tLists[sizeClass];
-    FreeBlock* block = list.head;
+    FreeBlock* block = kThreadLists ? list.head : nullptr;
     if (block == nullptr) [[unlikely]] {
         block = static_cast<FreeBlock*>(Refill(sizeClass));
         if (block == nullptr) return nullptr;
@@ -279,7 +288,7 @@ void Free(void* block) noexcept {
     const uint64_t mark = kFreeMark ^ reinterpret_cast<uintptr_t>(block);
     if (Poisoned(block) || freed->mark == mark) Die("a host memory block freed twice");
     freed->mark = mark;
-    if (tEnded) [[unlikely]] {
+    if (!kThreadLists || tEnded) [[unlikely]] {
         Poison(block, kClassBytes[sizeClass]);
         return Global().pools[sizeClass].Give(freed, freed);
     }

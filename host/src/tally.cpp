@@ -1,6 +1,7 @@
 #include "tally.h"
 
 #include <mutex>
+#include <new>
 
 namespace qelhost {
 
@@ -22,6 +23,7 @@ Registry& Blocks() noexcept {
     return *registry;
 }
 
+#ifndef _WIN32
 constinit thread_local bool tEnded = false;
 
 // Links the thread's block on its first count and folds it into the retired
@@ -53,17 +55,36 @@ public:
 private:
     TallyBlock block_;
 };
+#endif
 
 }  // namespace
 
 namespace detail {
 
+#ifdef _WIN32
+// mingw-w64's emulated thread-locals may free a thread's storage before its
+// thread_local destructors run, so an Owner could not fold its block safely:
+// on Windows a thread's block lives on the heap and stays linked when the
+// thread ends (the sums keep counting it; a block per thread ever run).
+TallyBlock* AttachTallies() noexcept {
+    auto* block = new (std::nothrow) TallyBlock;
+    if (block == nullptr) return nullptr;
+    Registry& r = Blocks();
+    std::lock_guard hold(r.lock);
+    block->next = r.first;
+    if (r.first != nullptr) r.first->prev = block;
+    r.first = block;
+    tTallies = block;
+    return block;
+}
+#else
 TallyBlock* AttachTallies() noexcept {
     if (tEnded) return nullptr;
     thread_local Owner owner;
     tTallies = owner.block();
     return tTallies;
 }
+#endif
 
 void AddRetired(Tally tally, int64_t delta) noexcept {
     Blocks().retired[static_cast<size_t>(tally)].fetch_add(delta, std::memory_order_relaxed);

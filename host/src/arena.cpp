@@ -120,7 +120,7 @@ public:
         }
         const size_t bytes = kClassBytes[sizeClass];
         while (n < count) {
-            if (carve_ + bytes > carveEnd_ && !NewSpan(sizeClass)) break;
+            if (static_cast<size_t>(carveEnd_ - carve_) < bytes && !NewSpan(sizeClass)) break;
             auto* block = reinterpret_cast<FreeBlock*>(carve_);
             carve_ += bytes;
             Unpoison(block, sizeof(FreeBlock));

@@ -147,7 +147,7 @@ Atom* AtomTable::Shard::NewRecord(size_t bytes) {
         head = reinterpret_cast<Atom*>(AtomicWord(atom->words()[0]));
         return atom;
     }
-    if (carve + bytes > carveEnd) {
+    if (static_cast<size_t>(carveEnd - carve) < bytes) {  // also before the first chunk (both null)
         chunks.reserve(chunks.size() + 1);
         std::unique_ptr<char[]> chunk(new (std::nothrow) char[kChunkBytes]);
         if (chunk == nullptr) return nullptr;

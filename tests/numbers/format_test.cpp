@@ -35,32 +35,22 @@ std::string Runtime(double value) {
 }
 
 // Differences found in one sweep; the first few are kept to be shown.
-class Differences final {
+class Differences final : public qeltest::numbers::DifferenceLog {
 public:
     void Check(double value) {
-        ++checked_;
+        Checked();
         char text[kG32Size];
         std::memset(text, 'x', sizeof text);
         const size_t n = FormatG32(value, text);
         const std::string expected = Runtime(value);
         if (n < kG32Size && text[n] == '\0' && expected == text) return;
-        if (++count_ <= 5) {
+        Differs([&] {
             char bits[32];
             std::snprintf(bits, sizeof bits, "%a", value);
-            shown_ += std::string("\n  ") + bits + ": runtime " + expected + ", writer " +
-                      std::string(text, std::min(n, kG32Size - 1)) + " (length " + std::to_string(n) + ")";
-        }
+            return std::string(bits) + ": runtime " + expected + ", writer " +
+                   std::string(text, std::min(n, kG32Size - 1)) + " (length " + std::to_string(n) + ")";
+        });
     }
-    uint64_t checked() const { return checked_; }
-    std::string Summary() const {
-        return std::to_string(count_) + " of " + std::to_string(checked_) + " differ:" + shown_;
-    }
-    bool none() const { return count_ == 0; }
-
-private:
-    uint64_t checked_ = 0;
-    uint64_t count_ = 0;
-    std::string shown_;
 };
 
 double FromBits(uint64_t bits) { return std::bit_cast<double>(bits); }

@@ -30,28 +30,19 @@ double Runtime(const std::string& text) {
     return end == text.c_str() ? 0.0 : value;
 }
 
-class Differences final {
+class Differences final : public qeltest::numbers::DifferenceLog {
 public:
     void Check(const std::string& text, double expected) {
-        ++checked_;
+        Checked();
         const double got = ParseDecimal(text.data(), text.data() + text.size());
         if (SameBits(got, expected)) return;
-        if (++count_ <= 5) {
+        Differs([&] {
             char line[160];
             std::snprintf(line, sizeof line, ": runtime %a, reader %a", expected, got);
-            shown_ += "\n  \"" + text + "\"" + line;
-        }
+            return "\"" + text + "\"" + line;
+        });
     }
     void Check(const std::string& text) { Check(text, Runtime(text)); }
-    std::string Summary() const {
-        return std::to_string(count_) + " of " + std::to_string(checked_) + " differ:" + shown_;
-    }
-    bool none() const { return count_ == 0; }
-
-private:
-    uint64_t checked_ = 0;
-    uint64_t count_ = 0;
-    std::string shown_;
 };
 
 std::string Digits(Random& r, int n) {

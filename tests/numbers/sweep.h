@@ -37,4 +37,28 @@ inline uint64_t SweepSize() {
 // A double's bits, so that -0 and 0 (and NaNs) compare apart.
 inline bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
 
+// What a sweep found: the values checked, those that differed, and the
+// first few of them as lines to show.
+class DifferenceLog {
+public:
+    uint64_t checked() const { return checked_; }
+    bool none() const { return count_ == 0; }
+    std::string Summary() const {
+        return std::to_string(count_) + " of " + std::to_string(checked_) + " differ:" + shown_;
+    }
+
+protected:
+    void Checked() { ++checked_; }
+    // One more difference; its line is made only for the first few.
+    template <class MakeLine>
+    void Differs(MakeLine makeLine) {
+        if (++count_ <= 5) shown_ += "\n  " + makeLine();
+    }
+
+private:
+    uint64_t checked_ = 0;
+    uint64_t count_ = 0;
+    std::string shown_;
+};
+
 }  // namespace qeltest::numbers

@@ -1,8 +1,10 @@
 #include "arena.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QELHOST_ASAN 1
@@ -73,6 +75,14 @@ void SetNext(FreeBlock* block, FreeBlock* next) noexcept {
     Poison(block, sizeof(FreeBlock));
 }
 
+void Prefetch(const void* block) noexcept {
+#if defined(__GNUC__)
+    if (block != nullptr) __builtin_prefetch(block, 1);
+#else
+    (void)block;
+#endif
+}
+
 SpanHeader* SpanOf(const void* block) noexcept {
     return reinterpret_cast<SpanHeader*>(reinterpret_cast<uintptr_t>(block) & ~(kSpanBytes - 1));
 }
@@ -100,50 +110,88 @@ private:
     char* end_ = nullptr;
 };
 
-// The blocks of one class that no thread holds: a free list, then the
-// unused end of the span being carved.
+// The blocks of one class that no thread holds: whole batches as threads gave
+// them back, single blocks, then the unused end of the span being carved.
+// A batch is handed out again as it came, without walking its links: those
+// blocks have usually left the cache, and a walk through them is one miss
+// after another.
 class Pool final {
 public:
-    // Up to count blocks linked from the result; taken says how many.
+    // Up to count blocks (poisoned, linked through SetNext, the last linking
+    // to null) from the result; taken says how many.
     FreeBlock* Take(size_t sizeClass, size_t count, size_t* taken) noexcept {
         std::lock_guard hold(lock_);
+        if (!batches_.empty()) {
+            Batch& batch = batches_.back();
+            FreeBlock* first = batch.first;
+            if (batch.count <= count) {
+                *taken = batch.count;
+                batches_.pop_back();
+                return first;
+            }
+            // Fewer than a batch (a thread without lists asks for one).
+            FreeBlock* last = first;
+            for (size_t i = 1; i < count; ++i) last = NextOf(last);
+            batch.first = NextOf(last);
+            batch.count -= count;
+            SetNext(last, nullptr);
+            *taken = count;
+            return first;
+        }
         FreeBlock* head = nullptr;
-        FreeBlock** tail = &head;
+        FreeBlock* last = nullptr;
         size_t n = 0;
+        auto link = [&](FreeBlock* block) {
+            if (last == nullptr)
+                head = block;
+            else
+                SetNext(last, block);
+            last = block;
+            ++n;
+        };
         while (n < count && free_ != nullptr) {
             FreeBlock* block = free_;
             free_ = NextOf(block);
-            *tail = block;
-            tail = &block->next;
-            Unpoison(block, sizeof(FreeBlock));
-            ++n;
+            link(block);
         }
         const size_t bytes = kClassBytes[sizeClass];
         while (n < count) {
             if (static_cast<size_t>(carveEnd_ - carve_) < bytes && !NewSpan(sizeClass)) break;
             auto* block = reinterpret_cast<FreeBlock*>(carve_);
             carve_ += bytes;
-            Unpoison(block, sizeof(FreeBlock));
-            *tail = block;
-            tail = &block->next;
-            ++n;
+            link(block);
         }
-        *tail = nullptr;
+        if (last != nullptr) SetNext(last, nullptr);
         *taken = n;
         return head;
     }
 
-    // Takes back a list of blocks (poisoned, linked through SetNext).
-    void Give(FreeBlock* first, FreeBlock* last) noexcept {
+    // Takes back a list of count blocks (poisoned, linked through SetNext).
+    void Give(FreeBlock* first, FreeBlock* last, size_t count) noexcept {
         std::lock_guard hold(lock_);
+        if (count > 1) {
+            try {
+                SetNext(last, nullptr);
+                batches_.push_back(Batch{first, count});
+                return;
+            } catch (...) {
+                // No room to note the batch: its blocks join the single ones.
+            }
+        }
         SetNext(last, free_);
         free_ = first;
     }
 
 private:
+    struct Batch final {
+        FreeBlock* first;
+        size_t count;
+    };
+
     bool NewSpan(size_t sizeClass) noexcept;
 
     std::mutex lock_;
+    std::vector<Batch> batches_;
     FreeBlock* free_ = nullptr;
     char* carve_ = nullptr;
     char* carveEnd_ = nullptr;
@@ -206,7 +254,7 @@ void GiveBack(size_t sizeClass, size_t count) noexcept {
     for (size_t i = 1; i < count; ++i) last = NextOf(last);
     list.head = NextOf(last);
     list.count -= static_cast<uint32_t>(count);
-    Global().pools[sizeClass].Give(first, last);
+    Global().pools[sizeClass].Give(first, last, count);
 }
 
 class ListsOwner final {
@@ -214,7 +262,7 @@ public:
     ListsOwner() noexcept { tListsOwned = true; }
     ~ListsOwner() {
         for (size_t c = 0; c < kClasses; ++c)
-            if (tLists[c].count != 0) GiveBack(c, tLists[c].count);
+            while (tLists[c].count != 0) GiveBack(c, std::min<size_t>(tLists[c].count, kBatch[c]));
         tEnded = true;
     }
     ListsOwner(const ListsOwner&) = delete;
@@ -232,15 +280,9 @@ void* Refill(size_t sizeClass) noexcept {
     if (!tListsOwned) OwnLists();
     FreeBlock* first = pool.Take(sizeClass, kBatch[sizeClass], &taken);
     if (first == nullptr) return nullptr;
+    // The rest go to the thread's list, as they are (poisoned).
     ThreadList& list = tLists[sizeClass];
-    // The rest go to the thread's list, poisoned again.
-    FreeBlock* rest = first->next;
-    for (FreeBlock* b = rest; b != nullptr;) {
-        FreeBlock* next = b->next;
-        Poison(b, sizeof(FreeBlock));
-        b = next;
-    }
-    list.head = rest;
+    list.head = NextOf(first);
     list.count = static_cast<uint32_t>(taken - 1);
     return first;
 }
@@ -268,6 +310,9 @@ void* Allocate(size_t size) noexcept {
         list.head = NextOf(block);
         --list.count;
     }
+    // Free blocks have often left the cache: the next Allocate of this class
+    // reads its block's link, so that line is fetched while the caller works.
+    Prefetch(list.head);
     Unpoison(block, kClassBytes[sizeClass]);
     block->mark = 0;
     return block;
@@ -290,7 +335,7 @@ void Free(void* block) noexcept {
     freed->mark = mark;
     if (!kThreadLists || tEnded) [[unlikely]] {
         Poison(block, kClassBytes[sizeClass]);
-        return Global().pools[sizeClass].Give(freed, freed);
+        return Global().pools[sizeClass].Give(freed, freed, 1);
     }
     if (!tListsOwned) [[unlikely]] OwnLists();
     ThreadList& list = tLists[sizeClass];

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
-#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QELHOST_ASAN 1
@@ -121,12 +121,12 @@ public:
     // to null) from the result; taken says how many.
     FreeBlock* Take(size_t sizeClass, size_t count, size_t* taken) noexcept {
         std::lock_guard hold(lock_);
-        if (!batches_.empty()) {
-            Batch& batch = batches_.back();
+        if (batchCount_ != 0) {
+            Batch& batch = batches_[batchCount_ - 1];
             FreeBlock* first = batch.first;
             if (batch.count <= count) {
                 *taken = batch.count;
-                batches_.pop_back();
+                --batchCount_;
                 return first;
             }
             // Fewer than a batch (a thread without lists asks for one).
@@ -169,14 +169,11 @@ public:
     // Takes back a list of count blocks (poisoned, linked through SetNext).
     void Give(FreeBlock* first, FreeBlock* last, size_t count) noexcept {
         std::lock_guard hold(lock_);
-        if (count > 1) {
-            try {
-                SetNext(last, nullptr);
-                batches_.push_back(Batch{first, count});
-                return;
-            } catch (...) {
-                // No room to note the batch: its blocks join the single ones.
-            }
+        // Without room to note a batch, its blocks join the single ones.
+        if (count > 1 && (batchCount_ < batchCapacity_ || GrowBatches())) {
+            SetNext(last, nullptr);
+            batches_[batchCount_++] = Batch{first, count};
+            return;
         }
         SetNext(last, free_);
         free_ = first;
@@ -190,8 +187,25 @@ private:
 
     bool NewSpan(size_t sizeClass) noexcept;
 
+    // The batches' list lives in pages of its own, not on the C heap: freeing
+    // a host block never calls the C allocator.
+    bool GrowBatches() noexcept {
+        const size_t capacity = batchCapacity_ == 0 ? kPageBytes / sizeof(Batch) : batchCapacity_ * 2;
+        auto* grown = static_cast<Batch*>(MapSpan(capacity * sizeof(Batch)));
+        if (grown == nullptr) return false;
+        if (batches_ != nullptr) {
+            std::memcpy(grown, batches_, batchCount_ * sizeof(Batch));
+            UnmapSpan(batches_, batchCapacity_ * sizeof(Batch));
+        }
+        batches_ = grown;
+        batchCapacity_ = capacity;
+        return true;
+    }
+
     std::mutex lock_;
-    std::vector<Batch> batches_;
+    Batch* batches_ = nullptr;
+    size_t batchCount_ = 0;
+    size_t batchCapacity_ = 0;
     FreeBlock* free_ = nullptr;
     char* carve_ = nullptr;
     char* carveEnd_ = nullptr;

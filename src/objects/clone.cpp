@@ -89,8 +89,11 @@ private:
             copy->Reserve(array->count);
             level.copy = std::move(copy);
         } else {
-            level.copy = MakeObject<Dict>();
-            level.node = Leftmost(static_cast<Dict&>(source).tree.root);
+            Owned<Dict> copy = MakeObject<Dict>();
+            const DictTree& tree = static_cast<const Dict&>(source).tree;
+            copy->tree.Reserve(tree.Size());
+            level.copy = std::move(copy);
+            level.node = Leftmost(tree.root);
         }
         open_.push_back(std::move(level));
     }

@@ -1,5 +1,6 @@
 #include "objects/dict_tree.h"
 
+#include <new>
 #include <utility>
 
 namespace NPOSObjectImpl {
@@ -38,8 +39,31 @@ DictNode* Successor(DictNode* node) noexcept {
     return up;
 }
 
+struct DictTree::NodeBlock final {
+    NodeBlock* next;
+    uint32_t capacity;
+    uint32_t used;  // nodes constructed, from the front
+    DictNode* Nodes() noexcept { return reinterpret_cast<DictNode*>(this + 1); }
+};
+
+namespace {
+
+// A dictionary's first block holds four entries, each next one as many as all
+// before it, up to a few kilobytes a block.
+constexpr uint32_t kFirstBlockNodes = 4;
+constexpr uint32_t kLargestBlockNodes = 64;
+
+// An entry's references go in the order the node's destruction would give
+// them back: the value, then the key.
+void ReleaseEntry(DictNode* node) noexcept {
+    { const QELContainerRef value = std::move(node->value); }
+    { const QELStringAtomRef key = std::move(node->key); }
+}
+
+}  // namespace
+
 DictTree::~DictTree() {
-    // Post-order without recursion: descend, free the leaf, climb.
+    // Post-order without recursion: descend, release the leaf, climb.
     DictNode* node = root;
     root = nullptr;
     while (node != nullptr) {
@@ -50,10 +74,63 @@ DictTree::~DictTree() {
         } else {
             DictNode* parent = node->parent;
             if (parent != nullptr) (parent->left == node ? parent->left : parent->right) = nullptr;
-            delete node;
+            ReleaseEntry(node);
             node = parent;
         }
     }
+    for (NodeBlock* block = blocks_; block != nullptr;) {
+        NodeBlock* next = block->next;
+        for (uint32_t i = 0; i < block->used; ++i) block->Nodes()[i].~DictNode();
+        ::operator delete(block);
+        block = next;
+    }
+}
+
+DictTree::NodeBlock* DictTree::NewBlock(uint32_t capacity) {
+    static_assert(sizeof(NodeBlock) % alignof(DictNode) == 0, "nodes follow the header aligned");
+    auto* block = static_cast<NodeBlock*>(::operator new(sizeof(NodeBlock) + size_t{capacity} * sizeof(DictNode)));
+    block->next = blocks_;
+    block->capacity = capacity;
+    block->used = 0;
+    blocks_ = block;
+    return block;
+}
+
+uint32_t DictTree::Size() const noexcept {
+    uint32_t made = 0;
+    for (const NodeBlock* block = blocks_; block != nullptr; block = block->next) made += block->used;
+    for (const DictNode* n = spare_; n != nullptr; n = n->left) --made;
+    return made;
+}
+
+void DictTree::Reserve(uint32_t entries) {
+    uint32_t room = 0;
+    for (DictNode* n = spare_; n != nullptr; n = n->left) ++room;
+    if (blocks_ != nullptr) room += blocks_->capacity - blocks_->used;
+    if (entries > room) NewBlock(entries - room);
+}
+
+DictNode* DictTree::MakeNode(QELStringAtomRef key, QELContainerRef value) {
+    DictNode* node = spare_;
+    if (node != nullptr) {
+        spare_ = node->left;
+        node->left = nullptr;
+    } else {
+        NodeBlock* block = blocks_;
+        if (block == nullptr || block->used == block->capacity) {
+            uint32_t before = 0;
+            for (NodeBlock* b = blocks_; b != nullptr; b = b->next) before += b->capacity;
+            block = NewBlock(before < kFirstBlockNodes     ? kFirstBlockNodes
+                             : before > kLargestBlockNodes ? kLargestBlockNodes
+                                                           : before);
+        }
+        node = new (&block->Nodes()[block->used]) DictNode{};
+        ++block->used;
+    }
+    node->colour = DictNode::Red;
+    node->key = std::move(key);
+    node->value = std::move(value);
+    return node;
 }
 
 namespace {
@@ -88,13 +165,13 @@ void DictTree::Put(QELStringAtomRef key, QELContainerRef value) {
 void DictTree::PutNew(QELStringAtomRef key, QELContainerRef value) {
     // Only making the node can fail: the references passed in then go with
     // the parameters, and the tree is touched once the node is whole.
-    DictNode* fresh = new DictNode{nullptr, nullptr, nullptr, DictNode::Red, std::move(key), std::move(value)};
+    DictNode* fresh = MakeNode(std::move(key), std::move(value));
     const char* text = fresh->key.text();
     Insert(fresh, [text](const DictNode* x) { return CompareKeys(text, x->key.text()) < 0; });
 }
 
 void DictTree::PutGreatest(QELStringAtomRef key, QELContainerRef value) {
-    DictNode* fresh = new DictNode{nullptr, nullptr, nullptr, DictNode::Red, std::move(key), std::move(value)};
+    DictNode* fresh = MakeNode(std::move(key), std::move(value));
     Insert(fresh, [](const DictNode*) { return false; });
 }
 
@@ -144,7 +221,15 @@ void DictTree::Remove(const char* key) noexcept {
         successor->colour = node->colour;
         Replace(node, successor);
     }
-    delete node;
+    // The node is spare before its references go: a release that runs other
+    // code (even one that ends this dictionary) finds the tree consistent and
+    // never the node again.
+    // The locals go value first, then key, as the node's members would.
+    const QELStringAtomRef keyAtom = std::move(node->key);
+    const QELContainerRef value = std::move(node->value);
+    node->parent = node->right = nullptr;
+    node->left = spare_;
+    spare_ = node;
 }
 
 // Puts child where node stood under node's parent.

@@ -16,8 +16,9 @@ namespace NPOSObjectImpl {
 using QEL_T_MT::QELContainerRef;
 using QEL_T_MT::QELStringAtomRef;
 
-// One entry. The tree's nodes come from the ordinary heap, not the host's.
-// The value is a bare container reference (56 bytes a node in all).
+// One entry. The tree's nodes come from the ordinary heap, not the host's,
+// carved from blocks that the tree owns (see DictTree). The value is a bare
+// container reference.
 struct DictNode final {
     enum Colour : uint32_t { Red = 0, Black = 1 };
     DictNode* left = nullptr;
@@ -40,8 +41,8 @@ int CompareKeys(std::string_view a, const char* b) noexcept;
 class DictTree final {
 public:
     DictTree() noexcept = default;
-    // Frees every node (post-order, without recursion), releasing its value
-    // and key.
+    // Releases every entry's value and key in post-order (without
+    // recursion), then frees the nodes' blocks.
     ~DictTree();
     DictTree(const DictTree&) = delete;
     DictTree& operator=(const DictTree&) = delete;
@@ -60,17 +61,32 @@ public:
     // Unlinks the entry, then releases it: a value whose release runs other
     // code finds the tree already consistent. An absent key changes nothing.
     void Remove(const char* key) noexcept;
+    // The number of entries, from the blocks (a copy reserves it at once).
+    uint32_t Size() const noexcept;
+    // Room for this many more entries without another block.
+    void Reserve(uint32_t entries);
 
     DictNode* root = nullptr;
     static constexpr DictNode* end = nullptr;  // the position past the last entry
 
 private:
+    // Nodes are carved from blocks of growing size, newest first, so that a
+    // dictionary's entries sit together and cost no heap call each; a
+    // removed entry's node waits in the spare list for the next new key.
+    struct NodeBlock;
+
+    // A node holding the two references; only a new block can fail.
+    DictNode* MakeNode(QELStringAtomRef key, QELContainerRef value);
+    NodeBlock* NewBlock(uint32_t capacity);
     // Which way the walk down goes at a node for the key being inserted.
     template <class Below>
     void Insert(DictNode* fresh, Below below) noexcept;
     void Replace(DictNode* node, DictNode* child) noexcept;
     void RotateUp(DictNode* node) noexcept;
     void RepairRedRed(DictNode* node) noexcept;
+
+    NodeBlock* blocks_ = nullptr;
+    DictNode* spare_ = nullptr;  // linked through left, references empty
 };
 
 // Walks in key order, shared by the dictionary and its iterators.

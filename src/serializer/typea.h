@@ -111,6 +111,9 @@ public:
     // False exactly when the byte read is the closing character (unescaped).
     bool GetChar(char& byte);
     uint32_t GetChars(char* buffer, uint32_t n, bool mustFill, bool skipWhiteSpace);
+    // Consumes the buffered bytes that GetChar would deliver as a space that
+    // does not end the value; reads nothing from the stream.
+    void SkipBufferedSpaces() noexcept;
     // Gives back the read-ahead: the stream then stands after the last
     // consumed byte (throws on a host error).
     void GiveBack();

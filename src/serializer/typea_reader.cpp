@@ -76,13 +76,36 @@ bool ICharStream::GetChar(char& byte) {
 
 uint32_t ICharStream::GetChars(char* buffer, uint32_t n, bool mustFill, bool skipWhiteSpace) {
     uint32_t count = 0;
-    char byte;
-    while (count < n && GetChar(byte)) {
+    while (count < n) {
+        // Bytes that GetChar would deliver unchanged and that do not end the
+        // value are copied straight from the buffer; any other byte, and a
+        // refill, take the way through GetChar.
+        const char close = params.close;
+        while (unconsumed_ != 0 && count < n) {
+            const char c = data_[position_];
+            if (c == '\\' || c == close || NPOSObjectImpl::IsWhiteSpace(c)) break;
+            buffer[count++] = c;
+            ++position_;
+            --unconsumed_;
+        }
+        if (count == n) break;
+        char byte;
+        if (!GetChar(byte)) break;
         if (skipWhiteSpace && NPOSObjectImpl::IsWhiteSpace(byte)) continue;
         buffer[count++] = byte;
     }
     if (mustFill && count < n) throw POSException("GetChars ran out of input");
     return count;
+}
+
+void ICharStream::SkipBufferedSpaces() noexcept {
+    if (params.close == ' ') return;
+    while (unconsumed_ != 0) {
+        const char c = data_[position_];
+        if (c != ' ' && !(params.foldWhiteSpace && NPOSObjectImpl::IsWhiteSpace(c))) return;
+        ++position_;
+        --unconsumed_;
+    }
 }
 
 // ------------------------------------------------------------------ Version10
@@ -167,6 +190,7 @@ NewValue Version10::ReadValue(ICharStream& in) {
         NewValue value;  // stays empty when the enclosing value ended
         char first;
         bool ended = false;
+        in.SkipBufferedSpaces();
         do {
             ended = !in.GetChar(first);
         } while (!ended && first == ' ');

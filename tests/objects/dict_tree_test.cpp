@@ -73,6 +73,7 @@ std::string Agrees(const DictTree& tree, const std::map<std::string, int>& model
     if (walked != expected) return "the in-order walk differs from the model";
     for (const std::string& key : expected)
         if (tree.Find(key.c_str()) == nullptr) return "unreachable key " + key;
+    if (tree.Size() != model.size()) return "Size " + std::to_string(tree.Size()) + " differs from the model";
     return "";
 }
 
@@ -190,6 +191,32 @@ TEST_F(DictTreeTest, AscendingInsertionsStayBalanced) {
     EXPECT_LE(blackHeight, 13) << "height stays logarithmic";
 }
 
+// The removed value goes once its node is free again: a release that puts a
+// key into the same dictionary finds a consistent tree, and may take that
+// very node.
+Ref* gDictToFill = nullptr;
+void PutOnRelease(void*) {
+    qelhost::pos::Client pos;
+    pos.Put(*gDictToFill, "late", pos.Number(1));
+}
+
+TEST_F(DictTreeTest, ARemovedValueWhoseReleasePutsIntoTheSameDictionary) {
+    Ref dict = pos().Dict();
+    gDictToFill = &dict;
+    std::map<std::string, int> model;
+    for (const char* key : {"d", "b", "f", "a", "c", "e", "g"}) {
+        pos().Put(dict, key, pos().Number(0));
+        model[key] = 0;
+    }
+    pos().Put(dict, "c", pos().RawPointer(nullptr, &PutOnRelease));
+    pos().Remove(dict, "c");
+    model.erase("c");
+    model["late"] = 1;
+    gDictToFill = nullptr;
+    EXPECT_EQ(Agrees(TreeOf(dict), model, Inspect(TreeOf(dict))), "");
+    EXPECT_EQ(pos().GetNumber(pos().Get(dict, "late")), 1);
+}
+
 // Any colouring of any search tree: insertion repairs what it can and never
 // loses its way. The trees are linked by hand, as no sequence of calls could
 // be relied on to reach every shape.
@@ -199,12 +226,20 @@ TEST_F(DictTreeTest, InsertionIntoArbitrarilyColouredTrees) {
         DictTree tree;
         std::map<std::string, int> model;
         const int size = static_cast<int>(random() % 24);
+        // The nodes are the tree's own (it frees them); they are made by Put
+        // and then linked again by hand in the order drawn.
+        std::vector<DictNode*> drawn;
         for (int i = 0; i < size; ++i) {
             const std::string key(1, static_cast<char>('a' + random() % 26));
             if (model.count(key) != 0) continue;
             model[key] = i;
-            auto* node = new DictNode;
-            node->key = NPOSObjectImpl::QELStringAtomRef(key.c_str());
+            tree.Put(NPOSObjectImpl::QELStringAtomRef(key.c_str()), NPOSObjectImpl::QELContainerRef());
+            drawn.push_back(tree.Find(key.c_str()));
+        }
+        for (DictNode* node : drawn) node->left = node->right = node->parent = nullptr;
+        tree.root = nullptr;
+        for (DictNode* node : drawn) {
+            const std::string key = node->key.text();
             node->colour = random() % 2 == 0 ? DictNode::Red : DictNode::Black;
             DictNode** link = &tree.root;
             while (*link != nullptr) {

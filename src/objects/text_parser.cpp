@@ -6,6 +6,7 @@
 #include "objects/characters.h"
 #include "objects/decimal_parse.h"
 #include "objects/nesting.h"
+#include "objects/pending_entries.h"
 #include "objects/pos_model.h"
 
 namespace NPOSObjectImpl {
@@ -77,12 +78,14 @@ private:
         bool dict;
         bool keyRead = false;   // a dictionary's key whose value is being parsed
         QELStringAtomRef key;
+        size_t entries = 0;     // a dictionary's first pending entry
     };
 
     // One value with everything in it. The containers still open are kept on
     // the heap, so that nesting costs no stack.
     NewValue Value() {
         std::vector<Open> open;
+        PendingEntries pending;
         for (;;) {
             // A key's value stands on its own, like the top-level value: a
             // closing bracket there closes nothing.
@@ -94,7 +97,8 @@ private:
             if (c == '<' || c == '[') {
                 if (open.size() >= kMaxNesting) Fail(kTooDeep, cursor_);
                 const bool dict = c == '<';
-                open.push_back(Open{dict ? Owned<BaseObject>(MakeObject<Dict>()) : MakeObject<Array>(), dict, false, {}});
+                open.push_back(Open{dict ? Owned<BaseObject>(MakeObject<Dict>()) : MakeObject<Array>(), dict, false,
+                                    {}, pending.Mark()});
                 ++cursor_;
                 continue;
             }
@@ -102,6 +106,7 @@ private:
                 ++cursor_;
                 if (context == nullptr || context->dict != (c == '>'))
                     Fail(c == '>' ? "Unexpected >" : "Unexpected ]", cursor_);
+                if (context->dict) pending.MoveInto(static_cast<Dict&>(*context->container), context->entries);
                 value.object = std::move(context->container);
                 open.pop_back();
             } else {
@@ -116,8 +121,7 @@ private:
                 enclosing.key = std::move(value.text);
                 enclosing.keyRead = true;
             } else {
-                static_cast<Dict&>(*enclosing.container)
-                    .Put(std::move(enclosing.key), QELContainerRef(ContainerOf(std::move(value))));
+                pending.Add(std::move(enclosing.key), QELContainerRef(ContainerOf(std::move(value))));
                 enclosing.keyRead = false;
             }
         }

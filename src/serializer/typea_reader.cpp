@@ -9,6 +9,7 @@
 #include "frame/host_services.h"
 #include "objects/characters.h"
 #include "objects/decimal_parse.h"
+#include "objects/pending_entries.h"
 #include "serializer/typea_kinds.h"
 
 namespace NPOSStreamerImpl::NTypeAImpl {
@@ -17,6 +18,7 @@ using NPOSObjectImpl::Array;
 using NPOSObjectImpl::Dict;
 using NPOSObjectImpl::MakeObject;
 using NPOSObjectImpl::Owned;
+using NPOSObjectImpl::PendingEntries;
 using QEL_T_MT::POSException;
 using QEL_T_MT::QELContainerRef;
 using QEL_T_MT::QELStringAtomRef;
@@ -132,6 +134,7 @@ struct OpenValue final {
     Owned<BaseObject> container;  // an array or a dictionary
     QELStringAtomRef text;        // a dictionary's key, or binary data's type name
     bool keyRead = false;
+    size_t entries = 0;           // a dictionary's first pending entry
 };
 
 const char kNotString[] = "downcast from CPOSObject to CPOSString failed";
@@ -139,7 +142,7 @@ const char kNotNumber[] = "downcast from CPOSObject to CPOSNumber failed";
 
 // Takes a part of the open value; true when the value is complete, which
 // is then in done.
-bool Take(OpenValue& open, NewValue part, ICharStream& in, NewValue& done) {
+bool Take(OpenValue& open, NewValue part, ICharStream& in, PendingEntries& pending, NewValue& done) {
     switch (open.kind) {
         case kArray:
             if (part.empty()) {
@@ -152,6 +155,7 @@ bool Take(OpenValue& open, NewValue part, ICharStream& in, NewValue& done) {
             // The parts alternate: a key, then its value.
             if (!open.keyRead) {
                 if (part.empty()) {
+                    pending.MoveInto(static_cast<Dict&>(*open.container), open.entries);
                     done.object = std::move(open.container);
                     return true;
                 }
@@ -161,7 +165,7 @@ bool Take(OpenValue& open, NewValue part, ICharStream& in, NewValue& done) {
                 return false;
             }
             if (part.empty()) throw POSException("missing dictionary value");
-            static_cast<Dict&>(*open.container).Put(std::move(open.text), QELContainerRef(ContainerOf(std::move(part))));
+            pending.Add(std::move(open.text), QELContainerRef(ContainerOf(std::move(part))));
             open.keyRead = false;
             return false;
         default: {
@@ -186,6 +190,7 @@ bool Take(OpenValue& open, NewValue part, ICharStream& in, NewValue& done) {
 // The values still open are kept on the heap, so that nesting costs no stack.
 NewValue Version10::ReadValue(ICharStream& in) {
     std::vector<OpenValue> open;
+    PendingEntries pending;
     for (;;) {
         NewValue value;  // stays empty when the enclosing value ended
         char first;
@@ -203,7 +208,7 @@ NewValue Version10::ReadValue(ICharStream& in) {
                 Owned<BaseObject> container;
                 if (kind == kArray) container = MakeObject<Array>();
                 if (kind == kDict) container = MakeObject<Dict>();
-                open.push_back(OpenValue{kind, in.params, std::move(container), {}, false});
+                open.push_back(OpenValue{kind, in.params, std::move(container), {}, false, pending.Mark()});
                 ++depth;
                 in.params = row->params;
                 continue;
@@ -215,7 +220,7 @@ NewValue Version10::ReadValue(ICharStream& in) {
         for (;;) {
             if (open.empty()) return value;
             NewValue done;
-            if (!Take(open.back(), std::move(value), in, done)) break;
+            if (!Take(open.back(), std::move(value), in, pending, done)) break;
             in.params = open.back().saved;
             --depth;
             open.pop_back();

@@ -7,12 +7,49 @@
 #include <random>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "host_fixture.h"
 #include "qelhost/pos.h"
 #include "qelutils/pos_procs.h"
 
 namespace qeltest {
+
+// An environment variable set for a test and given back its old value (or
+// none) afterwards, so that the tests of one process do not see each other's.
+class ScopedEnvironment final {
+public:
+    void Set(const char* name, const std::string& value) {
+        const char* old = std::getenv(name);
+        saved_.push_back({name, old != nullptr, old != nullptr ? old : ""});
+        Put(name, value.c_str());
+    }
+    ~ScopedEnvironment() { Restore(); }
+    void Restore() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->existed)
+                Put(it->name.c_str(), it->value.c_str());
+            else
+                Remove(it->name.c_str());
+        }
+        saved_.clear();
+    }
+
+private:
+    struct Saved final {
+        std::string name;
+        bool existed;
+        std::string value;
+    };
+#if defined(_WIN32)
+    static void Put(const char* name, const char* value) { _putenv_s(name, value); }
+    static void Remove(const char* name) { _putenv_s(name, ""); }
+#else
+    static void Put(const char* name, const char* value) { setenv(name, value, 1); }
+    static void Remove(const char* name) { unsetenv(name); }
+#endif
+    std::vector<Saved> saved_;
+};
 
 class FilesTest : public LibraryTest {
 protected:
@@ -25,11 +62,11 @@ protected:
         std::filesystem::create_directories(private_);
 #if defined(_WIN32)
         tempText_ = private_.string() + "\\";
-        _putenv_s("TMP", tempText_.c_str());
-        _putenv_s("TEMP", tempText_.c_str());
+        environment_.Set("TMP", tempText_);
+        environment_.Set("TEMP", tempText_);
 #else
         tempText_ = private_.string() + "/";
-        setenv("TMPDIR", tempText_.c_str(), 1);
+        environment_.Set("TMPDIR", tempText_);
 #endif
         LibraryTest::SetUp();
         if (HasFatalFailure()) return;
@@ -48,9 +85,7 @@ protected:
     void TearDown() override {
         dir_.reset();
         LibraryTest::TearDown();
-#if !defined(_WIN32)
-        unsetenv("TMPDIR");
-#endif
+        environment_.Restore();
         EXPECT_TRUE(std::filesystem::is_empty(private_)) << "files left behind in " << private_;
         std::filesystem::remove_all(private_);
     }
@@ -90,6 +125,7 @@ protected:
 
     std::filesystem::path private_;
     std::string tempText_;  // the temporary directory as the system gives it
+    ScopedEnvironment environment_;
     Ref dir_;
     QELUtilsDirGetTempDir getTempDir_ = nullptr;
     QELUtilsDirGetCurrent getCurrent_ = nullptr;

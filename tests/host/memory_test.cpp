@@ -172,8 +172,8 @@ TEST_F(HostTest, BlocksFreedOnOtherThreadsAreReusedWithoutOverlap) {
     EXPECT_EQ(host().Memory().blockBytes, bytesBefore);
 }
 
-int gDestroyed = 0;
-void Destroy(void*) { ++gDestroyed; }
+int gRecordsDestroyed = 0;
+void DestroyRecord(void*) { ++gRecordsDestroyed; }
 
 // The books are counted where the calls are made; what ended threads counted
 // must still be in them, and the objects they made may be given back here.
@@ -197,7 +197,7 @@ TEST_F(HostTest, BooksCountWhatThreadsMadeAfterTheThreadsEnd) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
                 QELContainerHandle c = nullptr;
-                if (newContainer(&c, nullptr, impl, &Destroy, iface, nullptr, nullptr, nullptr) == nullptr) {
+                if (newContainer(&c, nullptr, impl, &DestroyRecord, iface, nullptr, nullptr, nullptr) == nullptr) {
                     addRef(c);
                     containers[t].push_back(c);
                 }
@@ -212,13 +212,13 @@ TEST_F(HostTest, BooksCountWhatThreadsMadeAfterTheThreadsEnd) {
     EXPECT_EQ(made.atomRefs, kThreads * kEach + 2);
     EXPECT_GT(host().Memory().containerBytes, before.containerBytes);
 
-    gDestroyed = 0;
+    gRecordsDestroyed = 0;
     for (int t = 0; t < kThreads; ++t) {
         for (QELContainerHandle c : containers[t]) release(c);
         for (void* b : blocks[t]) m.free(b);
         for (QELStringAtom a : atoms[t]) deleteAtom(a);
     }
-    EXPECT_EQ(gDestroyed, kThreads * kEach);
+    EXPECT_EQ(gRecordsDestroyed, kThreads * kEach);
     deleteAtom(impl);
     deleteAtom(iface);
     EXPECT_TRUE(host().books().AllZero()) << host().books().ToString();

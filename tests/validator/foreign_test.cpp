@@ -98,12 +98,12 @@ protected:
     POSStreamerSerializeProc serialize_ = nullptr;
 };
 
-constexpr const char kSchema[] =
+constexpr const char kForeignSchema[] =
     "<Small <category int max 9> List <category array membertype Small>"
     " Holder <category dict required <n Small> optional <m List>> Either <category union set [Small List]>>";
 
 TEST_F(ForeignTest, EveryWalkFailsOnceWithOneReport) {
-    const Ref validator = NewValidator(kSchema);
+    const Ref validator = NewValidator(kForeignSchema);
     struct Case {
         const char* name;
         std::function<Outcome()> call;

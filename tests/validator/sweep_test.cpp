@@ -38,7 +38,7 @@ int32_t EvenCheck(QELContainerHandle value, QELStringAtom, QELSharedBuffHandle, 
     return static_cast<int64_t>(tGetNumber(value)) % 2 == 0 ? 1 : 0;
 }
 
-constexpr const char kSchema[] = "<Even <category int> List <category array membertype Even>>";
+constexpr const char kSweptSchema[] = "<Even <category int> List <category array membertype Even>>";
 
 // The value satisfies its type: a validation that fails was stopped, and
 // a stopped validation says nothing to the report procedure.
@@ -54,7 +54,7 @@ Outcome Validated(Call&& call) {
 const SweepRow<ValidatorSweep> kRows[] = {
     {"RegisterCallbackProc", Failure::Reported,
      [](ValidatorSweep& t) {
-         const Ref validator = t.NewValidator(kSchema);
+         const Ref validator = t.NewValidator(kSweptSchema);
          const auto name = std::make_shared<Atom>("Even");
          const auto calls = std::make_shared<int>(0);
          return Trial{[&t, validator, name, calls] {
@@ -72,7 +72,7 @@ const SweepRow<ValidatorSweep> kRows[] = {
      }},
     {"ValidateWithACheck", Failure::Reported,
      [](ValidatorSweep& t) {
-         const Ref validator = t.NewValidator(kSchema);
+         const Ref validator = t.NewValidator(kSweptSchema);
          const auto calls = std::make_shared<int>(0);
          t.Register(validator, "Even", &EvenCheck, calls.get());
          const Ref value = t.Parse("[2 4 6 8]");
@@ -87,7 +87,7 @@ const SweepRow<ValidatorSweep> kRows[] = {
      }},
     {"Validate", Failure::Reported,
      [](ValidatorSweep& t) {
-         const Ref validator = t.NewValidator(kSchema);
+         const Ref validator = t.NewValidator(kSweptSchema);
          const Ref value = t.Parse("[2 4 6 8]");
          const auto name = std::make_shared<Atom>("List");
          return Trial{[&t, validator, value, name] {
@@ -97,7 +97,7 @@ const SweepRow<ValidatorSweep> kRows[] = {
      }},
     {"NewPOSStructValidator", Failure::Reported,
      [](ValidatorSweep& t) {
-         const Ref schema = t.Parse(kSchema);
+         const Ref schema = t.Parse(kSweptSchema);
          const auto out = std::make_shared<Ref>();
          return Trial{[&t, schema, out] {
                           *out = Ref::Take(t.newValidator_(schema.get()));
@@ -107,7 +107,7 @@ const SweepRow<ValidatorSweep> kRows[] = {
      }},
     {"ValidateSchema", Failure::Reported,
      [](ValidatorSweep& t) {
-         const Ref schema = t.Parse(kSchema);
+         const Ref schema = t.Parse(kSweptSchema);
          // A failure inside one of the meta-schema's check procedures is
          // caught there and explained in its line; any other stops the check
          // with one report and no line.

@@ -91,6 +91,13 @@ public:
     // Writes the pending bytes (throws on a host error).
     void Flush();
 
+    // Called before every Write to the host stream (null: nothing).
+    struct BeforeWrite final {
+        void (*call)(void* context) = nullptr;
+        void* context = nullptr;
+    };
+    BeforeWrite beforeWrite;
+
 private:
     void PutEscaped(unsigned char byte);
 

@@ -17,6 +17,8 @@ using NPOSObjectImpl::Number;
 using NPOSObjectImpl::RawPointer;
 using NPOSObjectImpl::String;
 using NPOSObjectImpl::UnicodeString;
+using QEL_T_MT::QELContainerRef;
+using QEL_T_MT::QELStringAtomRef;
 
 // ------------------------------------------------------------------ OCharStream
 
@@ -33,6 +35,7 @@ OCharStream::~OCharStream() {
 
 void OCharStream::Flush() {
     if (pending_ == 0) return;
+    if (beforeWrite.call != nullptr) beforeWrite.call(beforeWrite.context);
     const uint32_t n = pending_;
     pending_ = 0;
     stream_.Write(data_, n);
@@ -99,9 +102,58 @@ const BaseObject* Resolved(QELContainerHandle handle) {
 // row's params in force.
 struct OpenValue final {
     const BaseObject* value;
+    QELContainerHandle handle;
     StreamParams saved;
     uint32_t index;            // an array's next member
     const DictNode* node;      // a dictionary's next entry
+    QELContainerRef pin;       // see Pins
+};
+
+// The writer reads the library's objects in place and holds no reference of
+// its own on them, but the host stream's Write may call back into the
+// library and change the very document being written: a value still being
+// written could then be released and destroyed under the writer. So before
+// each Write every value still being written (the open collections, the
+// scalar and the key being written) gets a reference of its own, once, kept
+// until the writer is done with it. Writes come once per 512 bytes, so this
+// is a few host calls a Write instead of two a value.
+class Pins final {
+public:
+    Pins(OCharStream& out, std::vector<OpenValue>& open) : out_(out), open_(open) {
+        out_.beforeWrite = {&PinAll, this};
+    }
+    ~Pins() { out_.beforeWrite = {}; }
+    Pins(const Pins&) = delete;
+    Pins& operator=(const Pins&) = delete;
+
+    // The scalar whose bytes are being written, and the end of its writing.
+    void Scalar(QELContainerHandle handle) noexcept { scalar_ = handle; }
+    void ScalarDone() noexcept {
+        scalar_ = nullptr;
+        scalarPin_.Reset();
+    }
+    // The same for a dictionary key.
+    void Key(const QELStringAtomRef& key) noexcept { key_ = &key; }
+    void KeyDone() noexcept {
+        key_ = nullptr;
+        keyPin_ = QELStringAtomRef();
+    }
+
+private:
+    static void PinAll(void* context) {
+        auto& self = *static_cast<Pins*>(context);
+        for (OpenValue& level : self.open_)
+            if (!level.pin) level.pin = QELContainerRef(level.handle);
+        if (self.scalar_ != nullptr && !self.scalarPin_) self.scalarPin_ = QELContainerRef(self.scalar_);
+        if (self.key_ != nullptr && !self.keyPin_) self.keyPin_ = *self.key_;
+    }
+
+    OCharStream& out_;
+    std::vector<OpenValue>& open_;
+    QELContainerHandle scalar_ = nullptr;
+    QELContainerRef scalarPin_;
+    const QELStringAtomRef* key_ = nullptr;
+    QELStringAtomRef keyPin_;
 };
 
 }  // namespace
@@ -112,6 +164,8 @@ struct OpenValue final {
 // binary data's type name and size.
 void Version10::WriteValue(OCharStream& out, QELContainerHandle object) {
     std::vector<OpenValue> open;
+    Pins pins(out, open);
+    QELContainerHandle nextHandle = object;
     const BaseObject* next = Resolved(object);
     for (;;) {
         if (next != nullptr) {
@@ -119,12 +173,15 @@ void Version10::WriteValue(OCharStream& out, QELContainerHandle object) {
             out.PutChar(row.params.open);
             if (row.write != nullptr) {
                 const NestedValue nested(*this, out, row.params);
+                pins.Scalar(nextHandle);
                 row.write(*this, out, *next);
                 out.PutRaw(row.params.close);
+                pins.ScalarDone();
             } else {
                 if (depth >= NPOSObjectImpl::kMaxNesting) throw QEL_T_MT::POSException(NPOSObjectImpl::kTooDeep);
                 const auto* dict = NPOSObjectImpl::As<Dict>(next);
-                open.push_back(OpenValue{next, out.params, 0, dict != nullptr ? Leftmost(dict->tree.root) : nullptr});
+                open.push_back(OpenValue{next, nextHandle, out.params, 0,
+                                         dict != nullptr ? Leftmost(dict->tree.root) : nullptr, {}});
                 ++depth;
                 out.params = row.params;
                 ++indent;
@@ -138,17 +195,23 @@ void Version10::WriteValue(OCharStream& out, QELContainerHandle object) {
             // The count is read again after every member.
             if (top.index < array->count) {
                 LineBreak(out);
-                const QELContainerHandle member = array->members[top.index++].handle();
-                if (member == nullptr) throw QEL_T_MT::POSException("CPOSArray::GetAt subscript failed");
-                next = Resolved(member);
+                nextHandle = array->members[top.index++].handle();
+                if (nextHandle == nullptr) throw QEL_T_MT::POSException("CPOSArray::GetAt subscript failed");
+                next = Resolved(nextHandle);
                 continue;
             }
         } else if (top.node != nullptr) {
-            // Each entry is its key, written here, and its value.
+            // Each entry is its key, written here, and its value. A Write
+            // while the key is written may remove the entry: its node stays
+            // the dictionary's (a spare one, with no value and no successor).
             LineBreak(out);
+            pins.Key(top.node->key);
             WriteTextValue(out, top.node->key.text());
+            pins.KeyDone();
             out.PutChar(' ');
-            next = Resolved(top.node->value.handle());
+            nextHandle = top.node->value.handle();
+            if (nextHandle == nullptr) throw QEL_T_MT::POSException("the dictionary changed while it was written");
+            next = Resolved(nextHandle);
             top.node = Successor(const_cast<DictNode*>(top.node));
             continue;
         }

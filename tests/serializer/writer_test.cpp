@@ -1,4 +1,5 @@
 // The TypeA writer: exact bytes for every kind and layout.
+#include <functional>
 #include <string>
 
 #include "streamer_fixture.h"
@@ -176,6 +177,107 @@ TEST_F(StreamerTest, TooDeepAValueFailsCleanly) {
     const Written w = Write(outer);
     EXPECT_FALSE(w.ok);
     EXPECT_EQ(w.reports, std::vector<std::string>{"Nesting of arrays and dictionaries is too deep"});
+}
+
+// A stream of the test's own whose first full buffer runs a change to the
+// document being written, as a host stream's Write may: whatever that change
+// releases must not be destroyed under the writer.
+struct ChangingStream final {
+    std::string bytes;
+    std::function<void()> change;
+};
+QELErrorHandle ChangingWrite(void* object, const void* data, uint64_t size) {
+    auto* s = static_cast<ChangingStream*>(object);
+    s->bytes.append(static_cast<const char*>(data), static_cast<size_t>(size));
+    if (size == 512 && s->change) std::exchange(s->change, nullptr)();
+    return nullptr;
+}
+QELErrorHandle NoRead(void*, uint64_t* count, void*, uint64_t) { return *count = 0, nullptr; }
+QELErrorHandle NoCopy(void*, void** out) { return *out = nullptr, nullptr; }
+QELErrorHandle NoRewind(void*) { return nullptr; }
+QELErrorHandle NoMark(void*, int64_t* position) { return *position = 0, nullptr; }
+QELErrorHandle NoSeek(void*, int64_t, int64_t) { return nullptr; }
+void KeepObject(void*) {}
+
+TEST_F(StreamerTest, AWriteThatChangesTheDocumentBeingWritten) {
+    const std::string longText(700, 'x');  // more than the writer's 512-byte buffer
+    const char* const text = longText.c_str();
+    struct Case {
+        const char* what;
+        std::function<Ref()> make;
+        // Runs during the first full Write; may drop the test's references.
+        std::function<void(Ref& doc)> change;
+        bool completes;  // else it fails with one report
+    };
+    const Case cases[] = {
+        {"the value being written is removed",
+         [&] {
+             Ref doc = pos().Dict();
+             pos().Put(doc, "k", pos().String(text));
+             return doc;
+         },
+         [&](Ref& doc) { pos().Remove(doc, "k"); }, true},
+        {"the collection being written is removed from its parent",
+         [&] {
+             Ref doc = pos().Dict();
+             const Ref inner = pos().Dict();
+             pos().Put(inner, "b", pos().String(text));
+             pos().Put(doc, "a", inner);
+             pos().Put(doc, "z", pos().Number(1));
+             return doc;
+         },
+         [&](Ref& doc) { pos().Remove(doc, "a"); }, true},
+        {"the member being written is replaced",
+         [&] {
+             Ref doc = pos().Array();
+             pos().Append(doc, pos().String(text));
+             pos().Append(doc, pos().Number(2));
+             return doc;
+         },
+         [&](Ref& doc) { pos().SetAt(doc, 0, pos().Number(1)); }, true},
+        {"the caller lets the whole document go",
+         [&] {
+             Ref doc = pos().Dict();
+             const Ref array = pos().Array();
+             pos().Append(array, pos().String(text));
+             pos().Put(doc, "a", array);
+             return doc;
+         },
+         [&](Ref& doc) { doc.reset(); }, true},
+        {"the entry whose key is being written is removed",
+         [&] {
+             Ref doc = pos().Dict();
+             pos().Put(doc, text, pos().Number(1));
+             return doc;
+         },
+         [&](Ref& doc) { pos().Remove(doc, text); }, false},
+    };
+    const auto newClient = host().Get<contract::QELStreamFactoryInterface::NewClientPositionableStream>();
+    ASSERT_NE(newClient, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Ref doc = c.make();
+        ASSERT_TRUE(doc);
+        const Written expected = Write(pos().Clone(doc));
+        ASSERT_TRUE(expected.ok);
+        ChangingStream target;
+        target.change = [&] { c.change(doc); };
+        QELContainerHandle handle = nullptr;
+        ASSERT_EQ(newClient(&handle, &target, &NoRead, &ChangingWrite, &NoCopy, &NoRewind, &NoCopy, &NoMark, &NoSeek,
+                            &KeepObject),
+                  nullptr);
+        const Ref stream = Ref::Take(handle);
+        const QELContainerHandle value = doc.get();
+        const int32_t ok = serialize_(streamer_.get(), stream.get(), value, nullptr);
+        EXPECT_EQ(ok, c.completes ? 1 : 0);
+        if (c.completes) {
+            EXPECT_EQ(target.bytes, expected.bytes);
+            EXPECT_TRUE(TakeReports().empty());
+        } else {
+            EXPECT_EQ(TakeReports().size(), 1u);
+        }
+        EXPECT_FALSE(target.change) << "the change ran";
+    }
 }
 
 }  // namespace

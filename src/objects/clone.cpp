@@ -20,10 +20,12 @@ using POSObjectInterface = qelutils::contract::POSObjectInterface;
 // A collection being copied: the source, its copy (no container yet), and
 // the member to copy next.
 struct Level final {
-    BaseObject* source;
+    BaseObject* source = nullptr;
     Owned<BaseObject> copy;
     uint32_t index = 0;        // an array's next member
     DictNode* node = nullptr;  // a dictionary's next entry
+    QELContainerHandle handle = nullptr;  // the source's, for a member
+    QELContainerRef pin;                  // see PinLevels
 };
 
 // The copy of another component's member, made by its own Clone. When that
@@ -67,12 +69,18 @@ public:
                 value = QELContainerRef(NewObjectContainer(std::move(copy)));
             } else if (BaseObject* own = OwnObject(member)) {
                 if (own->IsCollection()) {
-                    Enter(*own);
+                    Enter(*own, member);
                     continue;
                 }
                 value = QELContainerRef(member);  // scalars are shared
             } else {
+                PinLevels();
                 value = CloneForeign(member);
+                // An entry being copied, here or further up, may have gone
+                // meanwhile: its node is then a spare one, without a key.
+                bool gone = top.node != nullptr && top.node->value.handle() != member;
+                for (const Level& level : open_) gone = gone || (level.node != nullptr && !level.node->key);
+                if (gone) throw QEL_T_MT::POSException("the dictionary changed while it was copied");
             }
             Add(open_.back(), std::move(value));
         }
@@ -81,9 +89,11 @@ public:
 private:
     // Counted before anything is made, so that too deep a value is refused
     // first.
-    void Enter(BaseObject& source) {
+    void Enter(BaseObject& source, QELContainerHandle handle = nullptr) {
         levels_.Enter();
-        Level level{&source, nullptr};
+        Level level;
+        level.source = &source;
+        level.handle = handle;
         if (const Array* array = As<Array>(&source)) {
             Owned<Array> copy = MakeObject<Array>();
             copy->Reserve(array->count);
@@ -96,6 +106,14 @@ private:
             level.node = Leftmost(tree.root);
         }
         open_.push_back(std::move(level));
+    }
+
+    // Another component's Clone may call back into this library and change
+    // the collections being copied (the caller holds only the outermost):
+    // each gets a reference of its own first, kept until it is copied.
+    void PinLevels() {
+        for (Level& level : open_)
+            if (level.handle != nullptr && !level.pin) level.pin = QELContainerRef(level.handle);
     }
 
     // Entries come in key order, each greater than those copied before it.

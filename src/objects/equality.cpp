@@ -53,18 +53,24 @@ bool ForeignEqual(QELContainerHandle member, QELContainerHandle other) {
 // Two collections of one class being compared, and where the comparison
 // stands.
 struct Level final {
-    BaseObject* mine;
-    BaseObject* theirs;
+    BaseObject* mine = nullptr;
+    BaseObject* theirs = nullptr;
     uint32_t index = 0;              // arrays: the next pair
     DictNode* mineNext = nullptr;    // dictionaries: the next entry of each
     DictNode* theirsNext = nullptr;
     bool theirsHasMore = false;      // a key of theirs that mine lacks was passed
+    // For members: the two containers, and references taken on them before
+    // another component's IsEqual runs (see PinLevels).
+    QELContainerHandle mineHandle = nullptr;
+    QELContainerHandle theirsHandle = nullptr;
+    QELContainerRef minePin;
+    QELContainerRef theirsPin;
 };
 
 class EqualityWalk final {
 public:
     bool Run(BaseObject& root, QELContainerHandle other) {
-        Outcome outcome = Start(root, other);
+        Outcome outcome = Start(root, nullptr, other);
         if (outcome != Outcome::Opened) return outcome == Outcome::Equal;
         for (;;) {
             QELContainerHandle a = nullptr;
@@ -83,10 +89,16 @@ public:
                     break;
             }
             if (BaseObject* own = OwnObject(a)) {
-                outcome = Start(*own, b);
+                outcome = Start(*own, a, b);
                 if (outcome == Outcome::Unequal) return false;
-            } else if (!ForeignEqual(a, b)) {
-                return false;
+            } else {
+                PinLevels();
+                if (!ForeignEqual(a, b)) return false;
+                // An entry removed meanwhile leaves a spare node, without a key.
+                const Level& now = open_.back();
+                if ((now.mineNext != nullptr && !now.mineNext->key) ||
+                    (now.theirsNext != nullptr && !now.theirsNext->key))
+                    throw QEL_T_MT::POSException("the dictionary changed while it was compared");
             }
         }
     }
@@ -98,7 +110,7 @@ private:
     // One of our objects against any value, as the published IsEqual does
     // it: the other bound first, then (for a collection) the level counted,
     // then the other resolved.
-    Outcome Start(BaseObject& mine, QELContainerHandle other) {
+    Outcome Start(BaseObject& mine, QELContainerHandle mineHandle, QELContainerHandle other) {
         if (OwnObject(other) == nullptr) {
             const QELContainerRef held(other);
             QEL_T_MT::BindObjectMethods(other);
@@ -111,7 +123,13 @@ private:
             return Outcome::Unequal;
         }
         if (!collection) return ScalarsEqual(mine, *theirs) ? Outcome::Equal : Outcome::Unequal;
-        Level level{&mine, theirs};
+        Level level;
+        level.mine = &mine;
+        level.theirs = theirs;
+        if (mineHandle != nullptr) {
+            level.mineHandle = mineHandle;
+            level.theirsHandle = other;
+        }
         if (const Dict* dict = As<Dict>(&mine)) {
             level.mineNext = Leftmost(dict->tree.root);
             level.theirsNext = Leftmost(static_cast<Dict*>(theirs)->tree.root);
@@ -119,7 +137,7 @@ private:
             levels_.Leave();
             return Outcome::Unequal;
         }
-        open_.push_back(level);
+        open_.push_back(std::move(level));
         return Outcome::Opened;
     }
 
@@ -151,6 +169,17 @@ private:
         level.mineNext = Successor(key);
         level.theirsNext = Successor(candidate);
         return Step::Pair;
+    }
+
+    // Another component's IsEqual may call back into this library and change
+    // the collections being compared (the caller holds only the outermost
+    // two): each gets a reference of its own first, kept until compared.
+    void PinLevels() {
+        for (Level& level : open_) {
+            if (level.mineHandle == nullptr || level.minePin) continue;
+            level.minePin = QELContainerRef(level.mineHandle);
+            level.theirsPin = QELContainerRef(level.theirsHandle);
+        }
     }
 
     ThreadLevels levels_;

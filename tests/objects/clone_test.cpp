@@ -2,6 +2,7 @@
 // components, and one report per failed call however deep the failure lay.
 // (The bound on a small stack is proved with every other recursive path.)
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,8 +66,10 @@ TEST_F(POSTest, NestingUpToTheBoundClonesAndCompares_OneLevelMoreFailsWithOneRep
 
 // A component's own object kind, published under an interface of its own
 // with POSObjectInterface's two methods. What its Clone does is set per case.
-enum class ForeignClone { Itself, NothingSilently, NothingWithAReport, TheLibrarysTooDeepClone };
+enum class ForeignClone { Itself, NothingSilently, NothingWithAReport, TheLibrarysTooDeepClone, ItselfAfterAChange };
 ForeignClone gForeignClone;
+// What a foreign Clone or IsEqual does to the document before answering.
+std::function<void()> gForeignChange;
 POSObjectCloneProc gLibraryClone;
 QELContainerHandle gTooDeep;
 QELReportProc gHostReport;
@@ -82,10 +85,16 @@ QELContainerHandle CloneForeign(QELContainerHandle self) {
             return nullptr;
         case ForeignClone::TheLibrarysTooDeepClone:
             return gLibraryClone(gTooDeep);
+        case ForeignClone::ItselfAfterAChange:
+            if (gForeignChange) std::exchange(gForeignChange, nullptr)();
+            return self;
     }
     return nullptr;
 }
-int32_t EqualForeign(QELContainerHandle a, QELContainerHandle b) { return a == b ? 1 : 0; }
+int32_t EqualForeign(QELContainerHandle a, QELContainerHandle b) {
+    if (gForeignChange) std::exchange(gForeignChange, nullptr)();
+    return a == b ? 1 : 0;
+}
 
 class ForeignMemberTest : public POSTest {
 protected:
@@ -147,6 +156,61 @@ TEST_F(ForeignMemberTest, AForeignMemberClonesAndReportsAsItsOwnerDecides) {
         } else {
             EXPECT_EQ(host().books().containers, containers) << "nothing of the partial copy is left";
         }
+    }
+}
+
+// A foreign member's Clone or IsEqual may call back into the library and
+// change the document being copied or compared: what it releases is not
+// destroyed under the walk, and an entry taken away from under it fails the
+// call with one report.
+TEST_F(ForeignMemberTest, AForeignMemberThatChangesTheDocumentMeanwhile) {
+    gForeignClone = ForeignClone::ItselfAfterAChange;
+    const auto build = [&] {
+        Ref doc = Parse("<a [1 2] b [x <c y>] z 3>");
+        pos().Put(pos().DeepGet(doc, "b[1]"), "f", foreign_);
+        return doc;
+    };
+    {
+        SCOPED_TRACE("Clone, the collections around the member let go");
+        const Ref doc = build();
+        gForeignChange = [&] { pos().Put(doc, "b", pos().Number(0)); };
+        const Ref copy = pos().Clone(doc);
+        ASSERT_TRUE(copy);
+        EXPECT_TRUE(TakeReports().empty());
+        EXPECT_EQ(pos().DeepGet(copy, "b[1].f").get(), foreign_.get());
+        EXPECT_EQ(pos().GetNumber(pos().Get(doc, "b")), 0);
+    }
+    for (const char* removed : {"b[1]", "root"}) {
+        SCOPED_TRACE(std::string("Clone, an entry being copied removed from ") + removed);
+        const Ref doc = build();
+        gForeignChange = [&] {
+            if (removed == std::string("root"))
+                pos().Remove(doc, "b");
+            else
+                pos().Remove(pos().DeepGet(doc, "b[1]"), "f");
+        };
+        EXPECT_FALSE(pos().Clone(doc));
+        EXPECT_EQ(TakeReports(), std::vector<std::string>{"the dictionary changed while it was copied"});
+    }
+    {
+        SCOPED_TRACE("IsEqual, the member's parents removed on both sides");
+        const Ref doc = build();
+        const Ref other = build();
+        gForeignChange = [&] {
+            pos().Remove(doc, "b");
+            pos().Remove(other, "b");
+        };
+        EXPECT_TRUE(pos().IsEqual(doc, other));
+        EXPECT_TRUE(TakeReports().empty());
+    }
+    {
+        SCOPED_TRACE("IsEqual, the next entry removed");
+        const Ref doc = Parse("<b [x <c y>] z 3>");
+        pos().Put(pos().DeepGet(doc, "b[1]"), "a", foreign_);
+        const Ref other = pos().Clone(doc);
+        gForeignChange = [&] { pos().Remove(pos().DeepGet(doc, "b[1]"), "c"); };
+        EXPECT_FALSE(pos().IsEqual(doc, other));
+        EXPECT_EQ(TakeReports(), std::vector<std::string>{"the dictionary changed while it was compared"});
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "objects/prefetch.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -50,8 +51,8 @@ struct DictTree::NodeBlock final {
 
 namespace {
 
-// A dictionary's first block holds four entries, each next one as many as all
-// before it, up to a few kilobytes a block.
+// A dictionary's first block holds four entries, each next one twice as many
+// as the one before, up to a few kilobytes a block.
 constexpr uint32_t kFirstBlockNodes = 4;
 constexpr uint32_t kLargestBlockNodes = 64;
 constexpr uint32_t kPrefetchedBlockNodes = 16;
@@ -125,13 +126,10 @@ DictNode* DictTree::MakeNode(QELStringAtomRef key, QELContainerRef value) {
         node->left = nullptr;
     } else {
         NodeBlock* block = blocks_;
-        if (block == nullptr || block->used == block->capacity) {
-            uint32_t before = 0;
-            for (NodeBlock* b = blocks_; b != nullptr; b = b->next) before += b->capacity;
-            block = NewBlock(before < kFirstBlockNodes     ? kFirstBlockNodes
-                             : before > kLargestBlockNodes ? kLargestBlockNodes
-                                                           : before);
-        }
+        if (block == nullptr || block->used == block->capacity)
+            block = NewBlock(block == nullptr ? kFirstBlockNodes
+                                              : std::min(std::max(block->capacity, kFirstBlockNodes / 2) * 2,
+                                                         kLargestBlockNodes));
         node = new (&block->Nodes()[block->used]) DictNode{};
         ++block->used;
     }

@@ -128,8 +128,7 @@ DictNode* DictTree::MakeNode(QELStringAtomRef key, QELContainerRef value) {
         NodeBlock* block = blocks_;
         if (block == nullptr || block->used == block->capacity)
             block = NewBlock(block == nullptr ? kFirstBlockNodes
-                                              : std::min(std::max(block->capacity, kFirstBlockNodes / 2) * 2,
-                                                         kLargestBlockNodes));
+                                              : std::clamp(block->capacity * 2, kFirstBlockNodes, kLargestBlockNodes));
         node = new (&block->Nodes()[block->used]) DictNode{};
         ++block->used;
     }

@@ -1,10 +1,11 @@
 #include "arena.h"
 
-#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QELHOST_ASAN 1
@@ -29,19 +30,46 @@ constexpr uint64_t kFreeMark = 0xF4EEB10CF4EEB10C;
 // Spans are taken from the system this many at a time.
 constexpr size_t kSpansPerSegment = 16;
 
-struct SpanHeader final {
-    uint64_t magic;
-    uint32_t sizeClass;  // kLargeClass: one block of its own
-    uint32_t reserved;
-    size_t blockBytes;
-    size_t mappedBytes;
-};
-static_assert(sizeof(SpanHeader) <= kSpanHeaderBytes);
-
 struct FreeBlock final {
     FreeBlock* next;
     uint64_t mark;
 };
+
+class Heap;
+
+// A span of a class belongs to one heap for good. Its owner allocates from it
+// and frees into it without atomics; any other thread's Free goes to the
+// span's remote list, which the owner collects when it runs out of blocks.
+struct SpanHeader final {
+    uint64_t magic;
+    uint32_t sizeClass;  // kLargeClass: one block of its own
+    uint16_t used;       // blocks out, the remote frees not yet collected included
+    // Set by the owner when it drops the span from its list for want of free
+    // blocks; whoever clears it puts the span back in the list.
+    std::atomic<uint8_t> full;
+    uint8_t reserved;
+    FreeBlock* free;  // freed blocks of the owner, in any order
+    union {
+        char* carve;         // blocks never handed out since the span was last empty begin here
+        size_t mappedBytes;  // a large block's whole mapping
+    };
+    std::atomic<FreeBlock*> remote;
+    Heap* owner;
+    // The owner's list of the class's spans that may have free blocks; next
+    // also links the spans another thread handed back to the owner.
+    SpanHeader* next;
+    SpanHeader* prev;
+};
+static_assert(sizeof(SpanHeader) <= kSpanHeaderBytes);
+
+// How many blocks of each class a span holds.
+constexpr auto kCapacity = [] {
+    std::array<uint16_t, kClasses> capacity{};
+    for (size_t c = 0; c < kClasses; ++c)
+        capacity[c] = static_cast<uint16_t>((kSpanBytes - kSpanHeaderBytes) / kClassBytes[c]);
+    return capacity;
+}();
+static_assert(kSpanBytes / kClassBytes[0] <= UINT16_MAX);
 
 [[noreturn]] void Die(const char* what) noexcept {
     std::fprintf(stderr, "qelhost: %s\n", what);
@@ -87,6 +115,21 @@ SpanHeader* SpanOf(const void* block) noexcept {
     return reinterpret_cast<SpanHeader*>(reinterpret_cast<uintptr_t>(block) & ~(kSpanBytes - 1));
 }
 
+char* FirstBlock(SpanHeader* span) noexcept { return reinterpret_cast<char*>(span) + kSpanHeaderBytes; }
+char* SpanEnd(SpanHeader* span) noexcept {
+    return FirstBlock(span) + size_t{kCapacity[span->sizeClass]} * kClassBytes[span->sizeClass];
+}
+
+// A span whose blocks are all back is carved again from its start: blocks
+// are then handed out in address order, as they were the first time, and
+// not in the order a document happened to be destroyed (reuse in that order
+// had left every later document scattered over the memory).
+void Reset(SpanHeader* span) noexcept {
+    span->free = nullptr;
+    span->carve = FirstBlock(span);
+    Poison(span->carve, static_cast<size_t>(SpanEnd(span) - span->carve));
+}
+
 // Spans for the classes, from segments that are never given back: memory
 // freed once is kept for blocks of the same class.
 class SpanSource final {
@@ -110,195 +153,206 @@ private:
     char* end_ = nullptr;
 };
 
-// The blocks of one class that no thread holds: whole batches as threads gave
-// them back, single blocks, then the unused end of the span being carved.
-// A batch is handed out again as it came, without walking its links: those
-// blocks have usually left the cache, and a walk through them is one miss
-// after another.
-class Pool final {
+SpanSource& Spans() noexcept {
+    static SpanSource* source = new SpanSource;  // never destroyed: blocks may be freed during static destruction
+    return *source;
+}
+
+// The spans of one thread, or of every thread that has none (then guarded by
+// its lock). A heap is never destroyed: when its thread ends it waits for the
+// next thread that needs one, and other threads may still free into its
+// spans meanwhile.
+class Heap final {
 public:
-    // Up to count blocks (poisoned, linked through SetNext, the last linking
-    // to null) from the result; taken says how many.
-    FreeBlock* Take(size_t sizeClass, size_t count, size_t* taken) noexcept {
-        std::lock_guard hold(lock_);
-        if (batchCount_ != 0) {
-            Batch& batch = batches_[batchCount_ - 1];
-            FreeBlock* first = batch.first;
-            if (batch.count <= count) {
-                *taken = batch.count;
-                --batchCount_;
-                return first;
+    explicit Heap(bool shared) noexcept : shared_(shared) {}
+
+    bool shared() const noexcept { return shared_; }
+    std::mutex& lock() noexcept { return lock_; }
+
+    void* Allocate(size_t sizeClass) noexcept {
+        for (;;) {
+            SpanHeader* span = head_[sizeClass];
+            if (span == nullptr) {
+                if (Adopt()) continue;
+                if ((span = NewSpan(sizeClass)) == nullptr) return nullptr;
             }
-            // Fewer than a batch (a thread without lists asks for one).
-            FreeBlock* last = first;
-            for (size_t i = 1; i < count; ++i) last = NextOf(last);
-            batch.first = NextOf(last);
-            batch.count -= count;
-            SetNext(last, nullptr);
-            *taken = count;
-            return first;
+            if (FreeBlock* block = span->free) {
+                span->free = NextOf(block);
+                // Freed blocks have often left the cache: the next Allocate
+                // reads this one's link, so that line is fetched meanwhile.
+                Prefetch(span->free);
+                ++span->used;
+                return block;
+            }
+            // Other threads' frees before the rest of the span: if they were
+            // the last blocks out, the span is carved again from its start.
+            if (span->remote.load(std::memory_order_relaxed) != nullptr && Collect(span)) continue;
+            if (span->carve != SpanEnd(span)) {
+                void* block = span->carve;
+                span->carve += kClassBytes[sizeClass];
+                ++span->used;
+                return block;
+            }
+            Unlink(span);
+            // A remote Free that came between the collection and the mark
+            // did not see the mark: look once more.
+            span->full.store(1, std::memory_order_seq_cst);
+            if (span->remote.load(std::memory_order_seq_cst) != nullptr && span->full.exchange(0) != 0) Link(span);
         }
-        FreeBlock* head = nullptr;
-        FreeBlock* last = nullptr;
-        size_t n = 0;
-        auto link = [&](FreeBlock* block) {
-            if (last == nullptr)
-                head = block;
-            else
-                SetNext(last, block);
-            last = block;
-            ++n;
-        };
-        while (n < count && free_ != nullptr) {
-            FreeBlock* block = free_;
-            free_ = NextOf(block);
-            link(block);
-        }
-        const size_t bytes = kClassBytes[sizeClass];
-        while (n < count) {
-            if (static_cast<size_t>(carveEnd_ - carve_) < bytes && !NewSpan(sizeClass)) break;
-            auto* block = reinterpret_cast<FreeBlock*>(carve_);
-            carve_ += bytes;
-            link(block);
-        }
-        if (last != nullptr) SetNext(last, nullptr);
-        *taken = n;
-        return head;
     }
 
-    // Takes back a list of count blocks (poisoned, linked through SetNext).
-    void Give(FreeBlock* first, FreeBlock* last, size_t count) noexcept {
-        std::lock_guard hold(lock_);
-        // Without room to note a batch, its blocks join the single ones.
-        if (count > 1 && (batchCount_ < batchCapacity_ || GrowBatches())) {
-            SetNext(last, nullptr);
-            batches_[batchCount_++] = Batch{first, count};
-            return;
-        }
-        SetNext(last, free_);
-        free_ = first;
+    // A block of one of this heap's spans, freed by its owner.
+    void Free(SpanHeader* span, FreeBlock* block) noexcept {
+        SetNext(block, span->free);
+        span->free = block;
+        if (span->full.load(std::memory_order_relaxed) != 0 && span->full.exchange(0) != 0) Link(span);
+        if (--span->used == 0) Reset(span);
     }
+
+    // A block of one of this heap's spans, freed by another thread.
+    void FreeRemote(SpanHeader* span, FreeBlock* block) noexcept {
+        FreeBlock* head = span->remote.load(std::memory_order_relaxed);
+        do SetNext(block, head);
+        while (!span->remote.compare_exchange_weak(head, block, std::memory_order_seq_cst, std::memory_order_relaxed));
+        if (span->full.load(std::memory_order_seq_cst) == 0 || span->full.exchange(0) == 0) return;
+        // The owner dropped the span from its list: hand it back.
+        SpanHeader* first = handedBack_.load(std::memory_order_relaxed);
+        do span->next = first;
+        while (!handedBack_.compare_exchange_weak(first, span, std::memory_order_release, std::memory_order_relaxed));
+    }
+
+    Heap* nextIdle = nullptr;  // in the list of heaps whose threads ended
 
 private:
-    struct Batch final {
-        FreeBlock* first;
-        size_t count;
-    };
-
-    bool NewSpan(size_t sizeClass) noexcept;
-
-    // The batches' list lives in pages of its own, not on the C heap: freeing
-    // a host block never calls the C allocator.
-    bool GrowBatches() noexcept {
-        const size_t capacity = batchCapacity_ == 0 ? kPageBytes / sizeof(Batch) : batchCapacity_ * 2;
-        auto* grown = static_cast<Batch*>(MapSpan(capacity * sizeof(Batch)));
-        if (grown == nullptr) return false;
-        if (batches_ != nullptr) {
-            std::memcpy(grown, batches_, batchCount_ * sizeof(Batch));
-            UnmapSpan(batches_, batchCapacity_ * sizeof(Batch));
-        }
-        batches_ = grown;
-        batchCapacity_ = capacity;
+    // The blocks other threads freed into span; false when there were none.
+    bool Collect(SpanHeader* span) noexcept {
+        FreeBlock* first = span->remote.exchange(nullptr, std::memory_order_acquire);
+        if (first == nullptr) return false;
+        FreeBlock* last = first;
+        uint16_t count = 1;
+        for (FreeBlock* next; (next = NextOf(last)) != nullptr; last = next) ++count;
+        SetNext(last, span->free);
+        span->free = first;
+        span->used = static_cast<uint16_t>(span->used - count);
+        if (span->used == 0) Reset(span);
         return true;
     }
 
-    std::mutex lock_;
-    Batch* batches_ = nullptr;
-    size_t batchCount_ = 0;
-    size_t batchCapacity_ = 0;
-    FreeBlock* free_ = nullptr;
-    char* carve_ = nullptr;
-    char* carveEnd_ = nullptr;
+    // The spans that other threads handed back, into the lists.
+    bool Adopt() noexcept {
+        SpanHeader* span = handedBack_.exchange(nullptr, std::memory_order_acquire);
+        if (span == nullptr) return false;
+        while (span != nullptr) {
+            SpanHeader* next = span->next;
+            Link(span);
+            span = next;
+        }
+        return true;
+    }
+
+    SpanHeader* NewSpan(size_t sizeClass) noexcept {
+        void* memory = Spans().Take();
+        if (memory == nullptr) return nullptr;
+        auto* span = new (memory) SpanHeader{};
+        span->magic = kSpanMagic;
+        span->sizeClass = static_cast<uint32_t>(sizeClass);
+        span->owner = this;
+        Reset(span);
+        Link(span);
+        return span;
+    }
+
+    // Spans that gained free blocks go last: the first one is used up first.
+    void Link(SpanHeader* span) noexcept {
+        const size_t c = span->sizeClass;
+        span->next = nullptr;
+        span->prev = tail_[c];
+        if (tail_[c] != nullptr)
+            tail_[c]->next = span;
+        else
+            head_[c] = span;
+        tail_[c] = span;
+    }
+
+    void Unlink(SpanHeader* span) noexcept {
+        const size_t c = span->sizeClass;
+        (span->prev != nullptr ? span->prev->next : head_[c]) = span->next;
+        (span->next != nullptr ? span->next->prev : tail_[c]) = span->prev;
+    }
+
+    const bool shared_;
+    std::mutex lock_;  // the shared heap's only
+    std::array<SpanHeader*, kClasses> head_{};
+    std::array<SpanHeader*, kClasses> tail_{};
+    std::atomic<SpanHeader*> handedBack_{nullptr};
 };
 
 // Never destroyed: threads may free blocks during static destruction.
 struct Shared final {
-    SpanSource spans;
-    std::array<Pool, kClasses> pools;
+    Heap heap{true};
+    std::mutex idleLock;
+    Heap* idle = nullptr;
 };
 Shared& Global() noexcept {
     static Shared* shared = new Shared;
     return *shared;
 }
 
-bool Pool::NewSpan(size_t sizeClass) noexcept {
-    void* memory = Global().spans.Take();
-    if (memory == nullptr) return false;
-    auto* span = static_cast<SpanHeader*>(memory);
-    const size_t bytes = kClassBytes[sizeClass];
-    *span = SpanHeader{kSpanMagic, static_cast<uint32_t>(sizeClass), 0, bytes, kSpanBytes};
-    carve_ = static_cast<char*>(memory) + kSpanHeaderBytes;
-    carveEnd_ = carve_ + (kSpanBytes - kSpanHeaderBytes) / bytes * bytes;
-    Poison(carve_, static_cast<size_t>(carveEnd_ - carve_));
-    return true;
-}
-
-// How many blocks move between a thread and the pool at a time; a thread
-// keeps at most twice as many of a class.
-constexpr auto kBatch = [] {
-    std::array<uint32_t, kClasses> batch{};
-    for (size_t c = 0; c < kClasses; ++c) {
-        const uint32_t n = 8192 / kClassBytes[c];
-        batch[c] = n < 4 ? 4 : n > 64 ? 64 : n;
-    }
-    return batch;
-}();
-
-struct ThreadList final {
-    FreeBlock* head;
-    uint32_t count;
-};
 // mingw-w64's emulated thread-locals may free a thread's storage before its
-// thread_local destructors run, so a thread's lists could not be given back
-// safely when it ends: on Windows every block comes from and goes to the
-// pools directly.
+// thread_local destructors run, so a thread's heap could not be handed on
+// safely when it ends: on Windows every block comes from the shared heap.
 #ifdef _WIN32
-constexpr bool kThreadLists = false;
+constexpr bool kThreadHeaps = false;
 #else
-constexpr bool kThreadLists = true;
+constexpr bool kThreadHeaps = true;
 #endif
-constinit thread_local std::array<ThreadList, kClasses> tLists{};
-constinit thread_local bool tListsOwned = false;  // given back when the thread ends
+constinit thread_local Heap* tHeap = nullptr;
 constinit thread_local bool tEnded = false;
 
-void GiveBack(size_t sizeClass, size_t count) noexcept {
-    ThreadList& list = tLists[sizeClass];
-    FreeBlock* first = list.head;
-    FreeBlock* last = first;
-    for (size_t i = 1; i < count; ++i) last = NextOf(last);
-    list.head = NextOf(last);
-    list.count -= static_cast<uint32_t>(count);
-    Global().pools[sizeClass].Give(first, last, count);
+// A heap of an ended thread, or a new one in pages of its own (not from the
+// C allocator: the thread may be freeing a document while it asks).
+Heap* TakeHeap() noexcept {
+    Shared& global = Global();
+    {
+        std::lock_guard hold(global.idleLock);
+        if (Heap* heap = global.idle) {
+            global.idle = heap->nextIdle;
+            return heap;
+        }
+    }
+    void* memory = MapSpan((sizeof(Heap) + kPageBytes - 1) / kPageBytes * kPageBytes);
+    return memory != nullptr ? new (memory) Heap(false) : nullptr;
 }
 
-class ListsOwner final {
+class HeapOwner final {
 public:
-    ListsOwner() noexcept { tListsOwned = true; }
-    ~ListsOwner() {
-        for (size_t c = 0; c < kClasses; ++c)
-            while (tLists[c].count != 0) GiveBack(c, std::min<size_t>(tLists[c].count, kBatch[c]));
+    HeapOwner() noexcept = default;
+    ~HeapOwner() {
+        Shared& global = Global();
+        std::lock_guard hold(global.idleLock);
+        tHeap->nextIdle = global.idle;
+        global.idle = tHeap;
+        tHeap = nullptr;
         tEnded = true;
     }
-    ListsOwner(const ListsOwner&) = delete;
-    ListsOwner& operator=(const ListsOwner&) = delete;
+    HeapOwner(const HeapOwner&) = delete;
+    HeapOwner& operator=(const HeapOwner&) = delete;
 };
 
-// The thread's lists go back to the pools when it ends.
-void OwnLists() noexcept { thread_local ListsOwner owner; }
+// The thread's first block: a heap of its own, handed on when it ends.
+Heap* OwnHeap() noexcept {
+    if (!kThreadHeaps || tEnded) return nullptr;
+    Heap* heap = TakeHeap();
+    if (heap == nullptr) return nullptr;
+    tHeap = heap;
+    thread_local HeapOwner owner;
+    return heap;
+}
 
-// The thread's list of a class is empty: a batch from the pool.
-void* Refill(size_t sizeClass) noexcept {
-    Pool& pool = Global().pools[sizeClass];
-    size_t taken = 0;
-    if (!kThreadLists || tEnded) return pool.Take(sizeClass, 1, &taken);
-    if (!tListsOwned) OwnLists();
-    FreeBlock* first = pool.Take(sizeClass, kBatch[sizeClass], &taken);
-    if (first == nullptr) return nullptr;
-    // The rest go to the thread's list, as they are (poisoned).
-    ThreadList& list = tLists[sizeClass];
-    list.head = NextOf(first);
-    list.count = static_cast<uint32_t>(taken - 1);
-    return first;
+void* AllocateShared(size_t sizeClass) noexcept {
+    Heap& heap = Global().heap;
+    std::lock_guard hold(heap.lock());
+    return heap.Allocate(sizeClass);
 }
 
 void* AllocateLarge(size_t size) noexcept {
@@ -306,7 +360,10 @@ void* AllocateLarge(size_t size) noexcept {
     const size_t mapped = GivenBytes(size) + kSpanHeaderBytes;
     void* memory = MapSpan(mapped);
     if (memory == nullptr) return nullptr;
-    *static_cast<SpanHeader*>(memory) = SpanHeader{kSpanMagic, kLargeClass, 0, mapped - kSpanHeaderBytes, mapped};
+    auto* span = new (memory) SpanHeader{};
+    span->magic = kSpanMagic;
+    span->sizeClass = kLargeClass;
+    span->mappedBytes = mapped;
     return static_cast<char*>(memory) + kSpanHeaderBytes;
 }
 
@@ -315,18 +372,12 @@ void* AllocateLarge(size_t size) noexcept {
 void* Allocate(size_t size) noexcept {
     if (size > kLargestClass) return AllocateLarge(size);
     const size_t sizeClass = kClassOf[(size + 7) / 8];
-    ThreadList& list = tLists[sizeClass];
-    FreeBlock* block = kThreadLists ? list.head : nullptr;
-    if (block == nullptr) [[unlikely]] {
-        block = static_cast<FreeBlock*>(Refill(sizeClass));
-        if (block == nullptr) return nullptr;
-    } else {
-        list.head = NextOf(block);
-        --list.count;
-    }
-    // Free blocks have often left the cache: the next Allocate of this class
-    // reads its block's link, so that line is fetched while the caller works.
-    Prefetch(list.head);
+    Heap* heap = tHeap;
+    if (heap == nullptr) [[unlikely]]
+        heap = OwnHeap();
+    void* memory = heap != nullptr ? heap->Allocate(sizeClass) : AllocateShared(sizeClass);
+    if (memory == nullptr) return nullptr;
+    auto* block = static_cast<FreeBlock*>(memory);
     Unpoison(block, kClassBytes[sizeClass]);
     block->mark = 0;
     return block;
@@ -337,32 +388,28 @@ void Free(void* block) noexcept {
     SpanHeader* span = SpanOf(block);
     if (span->magic != kSpanMagic) Die("Free of a block that is not the host's");
     if (span->sizeClass == kLargeClass) {
-        if (reinterpret_cast<char*>(block) != reinterpret_cast<char*>(span) + kSpanHeaderBytes)
-            Die("Free of an address inside a block");
+        if (reinterpret_cast<char*>(block) != FirstBlock(span)) Die("Free of an address inside a block");
         span->magic = 0;
         return UnmapSpan(span, span->mappedBytes);
     }
-    const size_t sizeClass = span->sizeClass;
     auto* freed = static_cast<FreeBlock*>(block);
     const uint64_t mark = kFreeMark ^ reinterpret_cast<uintptr_t>(block);
     if (Poisoned(block) || freed->mark == mark) Die("a host memory block freed twice");
     freed->mark = mark;
-    if (!kThreadLists || tEnded) [[unlikely]] {
-        Poison(block, kClassBytes[sizeClass]);
-        return Global().pools[sizeClass].Give(freed, freed, 1);
+    Poison(freed + 1, kClassBytes[span->sizeClass] - sizeof(FreeBlock));
+    Heap* owner = span->owner;
+    if (owner == tHeap) return owner->Free(span, freed);
+    if (owner->shared()) {
+        std::lock_guard hold(owner->lock());
+        return owner->Free(span, freed);
     }
-    if (!tListsOwned) [[unlikely]] OwnLists();
-    ThreadList& list = tLists[sizeClass];
-    freed->next = list.head;
-    Poison(block, kClassBytes[sizeClass]);
-    list.head = freed;
-    if (++list.count > 2 * kBatch[sizeClass]) [[unlikely]] GiveBack(sizeClass, kBatch[sizeClass]);
+    owner->FreeRemote(span, freed);
 }
 
 size_t BlockBytes(const void* block) noexcept {
     const SpanHeader* span = SpanOf(block);
     if (span->magic != kSpanMagic) Die("the size of a block that is not the host's");
-    return span->blockBytes;
+    return span->sizeClass == kLargeClass ? span->mappedBytes - kSpanHeaderBytes : kClassBytes[span->sizeClass];
 }
 
 }  // namespace qelhost::arena

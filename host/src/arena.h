@@ -1,10 +1,11 @@
 // The reference configuration's allocator for memory blocks and container
-// records: size classes carved in allocation order from spans that are
-// aligned to their size, so that a block needs no header (its span's header
-// names its class), with a free list per class and thread in front of a
-// shared pool per class. Any thread may free any block: a freed block joins
-// the freeing thread's list, and lists that grow too long, or whose thread
-// ends, go back to the pool.
+// records: size classes carved in address order from spans that are aligned
+// to their size, so that a block needs no header (its span's header names its
+// class and its owner). Each thread has a heap of spans per class, each span
+// with its own free list; a block freed by another thread waits in its
+// span's remote list until the owner collects it. A span whose blocks have
+// all come back is carved again from its start, so that memory is reused in
+// address order whatever the order of the frees.
 #pragma once
 
 #include <array>

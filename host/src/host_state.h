@@ -100,8 +100,8 @@ inline QELSharedBuffHandle Wrap(SharedBuffer* buffer) noexcept { return reinterp
 // is made: the services apply it and never ask which configuration they serve.
 struct HostPolicy final {
     // Where memory blocks and container records come from: the size-class
-    // arena (no header, blocks reused first in, first out per thread) or the
-    // C heap with a header before every block.
+    // arena (no header; a span's blocks are handed out again in address order
+    // once all have come back) or the C heap with a header before every block.
     enum class Blocks : uint8_t { Arena, Heap };
     Blocks blocks;
     int32_t recordOffset;              // of the primary-instance record in a container

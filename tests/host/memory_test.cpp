@@ -182,7 +182,7 @@ TEST_F(HostTest, BlocksAllFreedComeBackInAddressOrder) {
     enum class FreedBy { TheirThread, AnotherThread };
     for (FreedBy freedBy : {FreedBy::TheirThread, FreedBy::AnotherThread}) {
         SCOPED_TRACE(freedBy == FreedBy::TheirThread ? "freed by their thread" : "freed by another thread");
-        constexpr size_t kBlocks = 6000;  // spans of several classes' worth
+        constexpr size_t kBlocks = 6000;  // several spans' worth
         std::vector<uintptr_t> again;
         std::thread owner([&] {
             std::vector<void*> blocks;

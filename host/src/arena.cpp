@@ -197,7 +197,7 @@ public:
             // A remote Free that came between the collection and the mark
             // did not see the mark: look once more.
             span->full.store(1, std::memory_order_seq_cst);
-            if (span->remote.load(std::memory_order_seq_cst) != nullptr && span->full.exchange(0) != 0) Link(span);
+            if (span->remote.load(std::memory_order_seq_cst) != nullptr && ClearFull(span)) Link(span);
         }
     }
 
@@ -205,7 +205,7 @@ public:
     void Free(SpanHeader* span, FreeBlock* block) noexcept {
         SetNext(block, span->free);
         span->free = block;
-        if (span->full.load(std::memory_order_relaxed) != 0 && span->full.exchange(0) != 0) Link(span);
+        if (ClearFull(span)) Link(span);
         if (--span->used == 0) Reset(span);
     }
 
@@ -214,7 +214,7 @@ public:
         FreeBlock* head = span->remote.load(std::memory_order_relaxed);
         do SetNext(block, head);
         while (!span->remote.compare_exchange_weak(head, block, std::memory_order_seq_cst, std::memory_order_relaxed));
-        if (span->full.load(std::memory_order_seq_cst) == 0 || span->full.exchange(0) == 0) return;
+        if (!ClearFull(span)) return;
         // The owner dropped the span from its list: hand it back.
         SpanHeader* first = handedBack_.load(std::memory_order_relaxed);
         do span->next = first;
@@ -224,6 +224,12 @@ public:
     Heap* nextIdle = nullptr;  // in the list of heaps whose threads ended
 
 private:
+    // Whether this caller cleared the span's full mark, and so puts the span
+    // back in its owner's list: of all who find it set, one does.
+    static bool ClearFull(SpanHeader* span) noexcept {
+        return span->full.load(std::memory_order_seq_cst) != 0 && span->full.exchange(0) != 0;
+    }
+
     // The blocks other threads freed into span; false when there were none.
     bool Collect(SpanHeader* span) noexcept {
         FreeBlock* first = span->remote.exchange(nullptr, std::memory_order_acquire);
